@@ -1,0 +1,47 @@
+#pragma once
+// The run loop: sweeps the plan list until the run flag drops, fires the plans that are due,
+// refreshes their listings (one retry after a second) and counts the successes.
+
+#include "engine/fired_nodes.h"
+
+#include <string>
+
+namespace common { class Clock; }
+namespace store { class PlanStore; }
+
+namespace engine {
+
+class Refresher;
+class RunView;
+
+class RunLoop final {
+public:
+    RunLoop(const common::Clock& clock, store::PlanStore& store, Refresher& refresher, RunView& view);
+    RunLoop(const RunLoop&) = delete;
+    RunLoop& operator=(const RunLoop&) = delete;
+
+    // Runs until stop(); returns when the run has ended.
+    void start();
+    // Sets the run flag to 0; the current plan is finished first.
+    void stop() { running_ = 0; }
+    bool running() const { return running_ == 1; }
+
+    // Appends "HH:MM:SS  message\r\n" to the log.
+    void append_log(const std::string& message);
+
+    FiredNodes& fired_nodes() { return fired_; }
+
+private:
+    void sweep();
+    void fire_plan(const common::Plan& plan);
+    std::string refresh_with_retry(const std::string& id);
+
+    const common::Clock& clock_;
+    store::PlanStore& store_;
+    Refresher& refresher_;
+    RunView& view_;
+    FiredNodes fired_;
+    int running_ = 0;
+};
+
+} // namespace engine

@@ -1,0 +1,52 @@
+#pragma once
+// The plan database: tables `data` (one row per plan) and `num` (successes per day) in one
+// SQLite file. Every value reaches a statement as a bound parameter.
+
+#include "common/plan.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace store {
+
+// What the plan list shows of one row of `data`.
+struct PlanRow {
+    std::string nick, numall, today;
+};
+
+class PlanStore final {
+public:
+    PlanStore();
+    ~PlanStore();
+    PlanStore(const PlanStore&) = delete;
+    PlanStore& operator=(const PlanStore&) = delete;
+
+    // Opens (creating the folder, the file and both tables when missing). False when the file
+    // cannot be used as the database: a folder in its place, not a database, no permission.
+    bool open(const std::filesystem::path& file);
+    bool is_open() const;
+
+    // Every row of `data` in the order SQLite returns them; `row` is called for each row.
+    void list_plans(const std::function<void(const PlanRow&)>& row);
+    // The first row with that name, or the empty plan.
+    common::Plan load_plan_by_name(const std::string& nick);
+    // Replaces every row of that name by one new row (nick, id, times, sort, num, interval,
+    // sort1, numall), in one transaction: when the insert fails the earlier rows stay.
+    bool save_plan(const common::Plan& plan);
+    void delete_plan(const std::string& nick);
+    bool set_progress(const std::string& nick, const std::string& progress);
+    // today + 1 when the stored date1 equals `date`, else 1; writes today and date1 back.
+    long long set_today_plan_count(const std::string& nick, const std::string& date);
+    // `num` of the row of `date`, 0 without one.
+    long long read_today_total(const std::string& date);
+    // Adds one to the row of `date`, or inserts it with "1".
+    void count_one_success_today(const std::string& date);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace store

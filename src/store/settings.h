@@ -1,0 +1,26 @@
+#pragma once
+// The settings file data/pz.ini: a private-profile (INI) file kept in GBK on disk. Each read
+// and write opens the file anew; a write replaces the file atomically.
+
+#include <filesystem>
+#include <string>
+
+namespace store {
+
+class SettingsFile final {
+public:
+    explicit SettingsFile(std::filesystem::path file) : file_(std::move(file)) {}
+
+    // Empty text when the file, the section or the key is missing.
+    std::string read(const std::string& section, const std::string& key) const;
+    // Creates or replaces the key's line, creating the file and the section when missing.
+    // False when the file could not be written; callers pass over a failure silently.
+    bool write(const std::string& section, const std::string& key, const std::string& value) const;
+
+    const std::filesystem::path& path() const { return file_; }
+
+private:
+    std::filesystem::path file_;
+};
+
+} // namespace store
