@@ -128,7 +128,7 @@ std::vector<std::string> split_at_comma(std::string_view text) {
     return pieces;
 }
 
-std::string two_digits(int value) {
+std::string two_digits(long long value) {
     std::string s = std::to_string(value);
     return s.size() == 1 ? "0" + s : s;
 }

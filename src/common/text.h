@@ -34,6 +34,6 @@ int count_occurrences(std::string_view text, std::string_view separator);
 std::vector<std::string> split_at_comma(std::string_view text);
 
 // Decimal digits with a leading zero when the number has one digit (8 -> "08").
-std::string two_digits(int value);
+std::string two_digits(long long value);
 
 } // namespace common
