@@ -128,6 +128,24 @@ std::vector<std::string> split_at_comma(std::string_view text) {
     return pieces;
 }
 
+std::string percent_encode(std::string_view bytes) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    encoded.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '-' || u == '.' ||
+            u == '_' || u == '~') {
+            encoded += c;
+        } else {
+            encoded += '%';
+            encoded += kHex[u >> 4];
+            encoded += kHex[u & 0x0F];
+        }
+    }
+    return encoded;
+}
+
 std::string two_digits(long long value) {
     std::string s = std::to_string(value);
     return s.size() == 1 ? "0" + s : s;

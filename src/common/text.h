@@ -33,6 +33,10 @@ int count_occurrences(std::string_view text, std::string_view separator);
 // final comma is dropped, and an empty text gives no pieces.
 std::vector<std::string> split_at_comma(std::string_view text);
 
+// Every byte except ASCII letters, digits and "-._~" written as "%" and two upper-case hex
+// digits, so a value put into a URL can neither end nor split its query.
+std::string percent_encode(std::string_view bytes);
+
 // Decimal digits with a leading zero when the number has one digit (8 -> "08").
 std::string two_digits(long long value);
 

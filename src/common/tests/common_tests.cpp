@@ -84,6 +84,12 @@ private Q_SLOTS:
         QCOMPARE(split_at_comma(","), V{""});
     }
 
+    void percent_encode_keeps_only_unreserved_bytes() {
+        QCOMPARE(percent_encode("Az09-._~"), std::string("Az09-._~"));
+        QCOMPARE(percent_encode("1&a=b#c d%/?+"), std::string("1%26a%3Db%23c%20d%25%2F%3F%2B"));
+        QCOMPARE(percent_encode(std::string("\xD6\xD0\0\r\n", 5)), std::string("%D6%D0%00%0D%0A"));
+    }
+
     void date_text_has_no_leading_zeros() {
         QCOMPARE(QString::fromStdString(date_text({2025, 1, 5, 8, 4, 0, 0})), QStringLiteral("2025年1月5日"));
         QCOMPARE(QString::fromStdString(date_text({2024, 12, 31, 0, 0, 0, 0})), QStringLiteral("2024年12月31日"));
