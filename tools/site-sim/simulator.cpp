@@ -1,5 +1,7 @@
 #include "site-sim/simulator.h"
 
+#include "common/text.h"
+
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QJsonArray>
@@ -210,23 +212,7 @@ std::string Simulator::url(std::string_view path_and_query) const {
     return "http://" + host() + std::string(path_and_query);
 }
 
-std::string Simulator::percent_encode(std::string_view bytes) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string encoded;
-    encoded.reserve(bytes.size() * 3);
-    for (const char c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        if ((u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '-' ||
-            u == '.' || u == '_' || u == '~') {
-            encoded += c;
-        } else {
-            encoded += '%';
-            encoded += kHex[u >> 4];
-            encoded += kHex[u & 0x0F];
-        }
-    }
-    return encoded;
-}
+std::string Simulator::percent_encode(std::string_view bytes) { return common::percent_encode(bytes); }
 
 std::string Simulator::send_raw(std::string_view request_bytes) const {
     Socket socket;
