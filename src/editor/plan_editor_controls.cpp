@@ -22,7 +22,13 @@ Widget* placed(Widget* widget, const char* name, QRect place) {
 }
 
 QLabel* add_label(QWidget* parent, const char* name, const char* caption, QRect place) {
-    return placed(new QLabel(QString::fromUtf8(caption), parent), name, place);
+    auto* label = placed(new QLabel(QString::fromUtf8(caption), parent), name, place);
+    // This font's Latin letters run wider than the system font's ("过滤N倍数" by two pixels):
+    // a caption may grow to the right, over the gap before the next control, rather than be cut.
+    const int needed = label->sizeHint().width();
+    if (needed > place.width())
+        label->resize(needed, place.height());
+    return label;
 }
 
 QGroupBox* add_group(QWidget* parent, const char* name, const char* caption, QRect place) {
@@ -64,6 +70,12 @@ PlanEditorControls build_plan_editor_controls(QDialog& window) {
     QFont font = window.font();
     font.setPixelSize(12);
     window.setFont(font);
+    // Children sit 15 pixels below a group box's top, as on the system the places come from,
+    // where the frame runs through the middle of the caption; the default style draws the
+    // frame below the caption, through the first row of boxes.
+    window.setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 7px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px; padding: 0 2px; }"));
 
     PlanEditorControls c;
     QWidget* w = &window;
