@@ -108,15 +108,38 @@ class Page:
 
 
 class SimState:
-    def __init__(self):
+    def __init__(self, sessions_file=None):
         self.lock = threading.Lock()
         self.knobs = dict(DEFAULT_KNOBS)
         self.records = []
-        self.sessions = {}
+        self.sessions_file = sessions_file
+        self.sessions = self._load_sessions()
         self.answer_counts = {}
         self.fault_hits = 0
         # Bumped by reset so connections held open by "silent" let go.
         self.generation = 0
+
+    def _load_sessions(self):
+        if not self.sessions_file:
+            return {}
+        try:
+            with open(self.sessions_file, encoding='utf-8') as f:
+                loaded = json.load(f)
+            return {str(k): str(v) for k, v in loaded.items()} if isinstance(loaded, dict) else {}
+        except (OSError, ValueError):
+            return {}
+
+    def _save_sessions(self):
+        """Keeps sessions across restarts (the demo), so a browser's saved cookie stays good."""
+        if not self.sessions_file:
+            return
+        temporary = f'{self.sessions_file}.tmp'
+        try:
+            with open(temporary, 'w', encoding='utf-8') as f:
+                json.dump(self.sessions, f)
+            os.replace(temporary, self.sessions_file)
+        except OSError as error:
+            print(f'site_sim: cannot save sessions: {error}', file=sys.stderr)
 
     def knob(self, name):
         with self.lock:
@@ -139,6 +162,7 @@ class SimState:
             self.knobs = dict(DEFAULT_KNOBS)
             self.records = []
             self.sessions = {}
+            self._save_sessions()
             self.answer_counts = {}
             self.fault_hits = 0
             self.generation += 1
@@ -156,6 +180,7 @@ class SimState:
         token = secrets.token_hex(16)
         with self.lock:
             self.sessions[token] = user
+            self._save_sessions()
         return token
 
     def session_user(self, token):
@@ -164,11 +189,13 @@ class SimState:
 
     def end_session(self, token):
         with self.lock:
-            self.sessions.pop(token, None)
+            if self.sessions.pop(token, None) is not None:
+                self._save_sessions()
 
     def end_all_sessions(self):
         with self.lock:
             self.sessions = {}
+            self._save_sessions()
 
     def take_fault(self, path):
         """The fault for this request, counting it against fault_times."""
@@ -703,8 +730,8 @@ class SimServer(socketserver.ThreadingMixIn, socketserver.TCPServer):
     allow_reuse_address = True
     request_queue_size = 128
 
-    def __init__(self, port):
-        self.state = SimState()
+    def __init__(self, port, sessions_file=None):
+        self.state = SimState(sessions_file)
         super().__init__(('127.0.0.1', port), SiteHandler)
 
 
@@ -723,8 +750,14 @@ def main():
     parser.add_argument('--port', type=int, default=0, help='port on 127.0.0.1; 0 picks a free one')
     parser.add_argument('--watch-stdin', action='store_true',
                         help='exit when standard input reaches its end')
+    parser.add_argument('--sessions', metavar='FILE',
+                        help='keep signed-in sessions in this file across restarts')
     args = parser.parse_args()
-    server = SimServer(args.port)
+    try:
+        server = SimServer(args.port, args.sessions)
+    except OSError as error:
+        print(f'site_sim: cannot listen on 127.0.0.1:{args.port}: {error}', file=sys.stderr)
+        sys.exit(1)
     if args.watch_stdin:
         threading.Thread(target=watch_stdin, daemon=True).start()
     print(f'PORT {server.server_address[1]}', flush=True)
