@@ -2,6 +2,7 @@
 // The run loop: sweeps the plan list until the run flag drops, fires the plans that are due,
 // refreshes their listings (one retry after a second) and counts the successes.
 
+#include "engine/counters.h"
 #include "engine/fired_nodes.h"
 
 #include <string>
@@ -20,9 +21,11 @@ public:
     RunLoop(const RunLoop&) = delete;
     RunLoop& operator=(const RunLoop&) = delete;
 
-    // Runs until stop(); returns when the run has ended.
+    // Runs until stop(); returns when the run has ended. Window messages run inside its waits,
+    // so stop() and other handlers take effect in the middle of a run. A start() from inside a
+    // run returns at once.
     void start();
-    // Sets the run flag to 0; the current plan is finished first.
+    // Sets the run flag to 0; the plan being visited is finished first.
     void stop() { running_ = 0; }
     bool running() const { return running_ == 1; }
 
@@ -30,6 +33,7 @@ public:
     void append_log(const std::string& message);
 
     FiredNodes& fired_nodes() { return fired_; }
+    DailyCounters& counters() { return counters_; }
 
 private:
     void sweep();
@@ -41,7 +45,9 @@ private:
     Refresher& refresher_;
     RunView& view_;
     FiredNodes fired_;
+    DailyCounters counters_;
     int running_ = 0;
+    bool in_run_ = false;
 };
 
 } // namespace engine
