@@ -1,0 +1,97 @@
+#pragma once
+// The main window "栖橙": the plan list, the operation log, start and stop of the run loop,
+// and the controls of the scheduled shutdown and the lock window.
+
+#include "engine/run_loop.h"
+#include "engine/run_view.h"
+#include "mainwin/main_window_deps.h"
+
+#include <QWidget>
+#include <string>
+
+class QCheckBox;
+class QDateTimeEdit;
+class QLabel;
+class QPushButton;
+class QTimer;
+
+namespace mainwin {
+
+class OperationLog;
+class PlanList;
+class StatusPanes;
+
+class MainWindow final : public QWidget, public engine::RunView {
+    Q_OBJECT
+public:
+    // Builds the controls and opens the plan database; when that fails the user is told
+    // "数据库连接失败" and database_open() is false, and the window must not be used.
+    explicit MainWindow(MainWindowDeps deps);
+    ~MainWindow() override;
+
+    bool database_open() const { return database_open_; }
+
+    engine::RunLoop& run_loop() { return run_loop_; }
+    // The plan the plan editor loads; empty for a new plan.
+    const std::string& edited_plan_name() const { return edited_plan_name_; }
+    void reload_plan_list();
+
+    // Status pane text by index (0..3); pane 3 belongs to the scheduled shutdown.
+    QString pane_text(int pane) const;
+    void show_pane_text(int pane, const QString& text);
+    // The whole log, CR LF line ends.
+    std::string log_text() const;
+
+    QDateTimeEdit* shutdown_time_box() const { return shutdown_time_; }
+    QCheckBox* shutdown_check_box() const { return shutdown_check_; }
+    QPushButton* lock_button() const { return lock_button_; }
+    QLabel* hot_key_label() const { return hot_key_label_; }
+    QTimer* clock_timer() const { return clock_timer_; }
+
+    // engine::RunView
+    int plan_row_count() const override;
+    std::string plan_name_at(int row) const override;
+    void show_run_state(const std::string& text) override;
+    void show_today_total(long long total) override;
+    void show_plan_today(const std::string& nick, long long count) override;
+    void append_log_line(const std::string& line) override;
+    void set_start_enabled(bool enabled) override;
+
+Q_SIGNALS:
+    // Every second, from the timer `时钟1`, for as long as the window exists.
+    void clock_ticked();
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void build_controls();
+    void first_activation();
+    void start_run();
+    void open_plan_editor(std::string plan_name);
+
+    MainWindowDeps deps_;
+    engine::RunLoop run_loop_;
+    PlanList* plans_ = nullptr;
+    OperationLog* log_ = nullptr;
+    StatusPanes* panes_ = nullptr;
+    QPushButton* start_button_ = nullptr;
+    QPushButton* lock_button_ = nullptr;
+    QDateTimeEdit* shutdown_time_ = nullptr;
+    QCheckBox* shutdown_check_ = nullptr;
+    QLabel* hot_key_label_ = nullptr;
+    QTimer* clock_timer_ = nullptr;
+
+    std::string edited_plan_name_;
+    bool database_open_ = false;
+    bool activated_ = false;
+    // True while start_run() is inside the run loop, also while the loop is unwinding after
+    // the flag dropped.
+    bool in_run_ = false;
+    // The user said Yes to closing while a run was in progress: close once it has ended.
+    bool close_after_run_ = false;
+    bool close_confirmed_ = false;
+};
+
+} // namespace mainwin

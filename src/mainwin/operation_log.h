@@ -1,0 +1,23 @@
+#pragma once
+// The operation log `编辑框记录`: green text on black, newest line at the bottom. Lines arrive
+// with CR LF ends, as the log is written; each one shows as one line of the box.
+
+#include <QPlainTextEdit>
+#include <string>
+
+namespace mainwin {
+
+class OperationLog final : public QPlainTextEdit {
+public:
+    explicit OperationLog(QWidget* parent);
+
+    // Lines kept; older ones are dropped from the top so a run of many days stays fast.
+    static constexpr int kMaxLines = 100'000;
+
+    // Appends `text` at the end, caret moved there first, and scrolls to it.
+    void append_text(const std::string& text);
+    // What the box shows, with CR LF line ends.
+    std::string text() const;
+};
+
+} // namespace mainwin
