@@ -36,12 +36,17 @@ public:
 
     // Loads the jar file into the share; a missing file is an empty jar.
     void load();
-    // Writes the jar file (owner read/write only), atomically.
-    void save() const;
+    // Writes the jar file (owner read/write only), atomically; false when it could not.
+    bool save() const;
+    // Writes the jar file when the jar differs from what was last written or loaded.
+    void save_if_changed() const;
 
-    // Adds or replaces a cookie / removes it, then saves. Used by the browser bridge.
+    // Adds or replaces a cookie / removes it, then saves. Used by the browser bridge. A cookie
+    // a jar line cannot hold (empty name, a tab or line break in a field) is left out.
     void set_cookie(const Cookie& cookie);
+    void set_cookies(const std::vector<Cookie>& cookies);
     void remove_cookie(const Cookie& cookie);
+    // The cookies of the jar that have not expired.
     std::vector<Cookie> cookies() const;
 
     // Called (on the worker thread) for every Set-Cookie header value a response carried,

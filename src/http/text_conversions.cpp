@@ -1,0 +1,81 @@
+#include "http/text_conversions.h"
+
+#include "common/encoding.h"
+#include "common/text.h"
+
+#include <opencc/opencc.h>
+
+#include <mutex>
+#include <optional>
+
+namespace http {
+namespace {
+
+std::string_view up_to_zero(std::string_view text) { return text.substr(0, text.find('\0')); }
+
+// The traditional-to-simplified tables, loaded once on first use; OpenCC does not promise that
+// one converter may be used from two threads at once.
+class SimplifiedConverter final {
+public:
+    SimplifiedConverter() {
+        for (const char* config : {QICHENG_OPENCC_T2S, "t2s.json"}) {
+            handle_ = opencc_open(config);
+            if (ok())
+                break;
+        }
+    }
+    ~SimplifiedConverter() {
+        if (ok())
+            opencc_close(handle_);
+    }
+    SimplifiedConverter(const SimplifiedConverter&) = delete;
+    SimplifiedConverter& operator=(const SimplifiedConverter&) = delete;
+
+    // Nothing when the tables are missing or the conversion fails.
+    std::optional<std::string> convert(std::string_view utf8) {
+        if (!ok())
+            return std::nullopt;
+        std::lock_guard lock(mutex_);
+        char* converted = opencc_convert_utf8(handle_, utf8.data(), utf8.size());
+        if (!converted)
+            return std::nullopt;
+        std::string result(converted);
+        opencc_convert_utf8_free(converted);
+        return result;
+    }
+
+private:
+    bool ok() const { return handle_ && handle_ != reinterpret_cast<opencc_t>(-1); }
+
+    opencc_t handle_ = nullptr;
+    std::mutex mutex_;
+};
+
+SimplifiedConverter& simplified_converter() {
+    static SimplifiedConverter converter;
+    return converter;
+}
+
+} // namespace
+
+std::string utf8_to_gbk(std::string_view utf8) { return common::to_gbk(up_to_zero(utf8)); }
+
+std::string big5_to_gbk(std::string_view big5) {
+    // Bytes that are not Big5 become U+FFFD when decoding; made "?" first, so only a real
+    // character without a GBK form ends the result.
+    const std::string utf8 = common::replace_all(
+        common::recode(up_to_zero(big5), "CP950", "UTF-8", common::Unmappable::Replace, "?"), "\xEF\xBF\xBD", "?");
+    return common::recode(utf8, "UTF-8", "GBK", common::Unmappable::Stop, "");
+}
+
+std::string to_simplified(std::string_view gbk) {
+    const std::string_view text = up_to_zero(gbk);
+    if (text.empty())
+        return {};
+    const std::optional<std::string> simplified = simplified_converter().convert(common::from_gbk(text));
+    return simplified ? std::string(up_to_zero(common::to_gbk(*simplified))) : std::string(text);
+}
+
+std::string big5_to_gbk_simplified(std::string_view big5) { return to_simplified(big5_to_gbk(big5)); }
+
+} // namespace http
