@@ -3,11 +3,14 @@
 // answers and keeps what it was asked.
 
 #include "common/encoding.h"
+#include "http/cookie_store.h"
+#include "http/curl_request_runner.h"
 #include "http/request_runner.h"
 #include "site/hosts.h"
 #include "site/listing_refresh.h"
 #include "site/session.h"
 #include "site/sign_in.h"
+#include "site-sim/simulator.h"
 #include "store/settings.h"
 
 #include <QTemporaryDir>
@@ -55,6 +58,17 @@ class SiteTests final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { QVERIFY(sim_.start()); }
+    void init() {
+        QVERIFY(sim_.reset());
+        jar_ = std::make_unique<http::CookieStore>();
+        runner_ = std::make_unique<http::CurlRequestRunner>(*jar_);
+    }
+    void cleanup() {
+        runner_.reset();
+        jar_.reset();
+    }
+
     void classify_refresh_answer_data() {
         QTest::addColumn<QString>("answer");
         QTest::addColumn<bool>("signed_out");
@@ -200,6 +214,81 @@ private Q_SLOTS:
         QCOMPARE(q(runner.urls[0]), q(kHosts.sale_listing_page()));
     }
 
+    // Against the simulator, through the program's own HTTP client and cookie jar.
+
+    void refresh_outcomes_from_the_site_data() {
+        QTest::addColumn<QString>("answer"); // the simulator's answer knob for the house
+        QTest::addColumn<bool>("signed_in");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<int>("signed_out_calls");
+        QTest::newRow("success") << "success" << true << "刷新成功" << 0;
+        QTest::newRow("signed out") << "success" << false << "未登录账号" << 1;
+        QTest::newRow("site says sign in") << "login" << true << "未登录账号" << 1;
+        QTest::newRow("site message") << "message:房源不存在" << true << "房源不存在" << 0;
+        QTest::newRow("stray bytes before the marker") << "invalid_gbk" << true << "刷新成功" << 0;
+        QTest::newRow("closed without answer") << "close" << true << "" << 0;
+        QTest::newRow("big answer, marker at its end") << "huge:3000000" << true << "刷新成功" << 0;
+    }
+
+    void refresh_outcomes_from_the_site() {
+        QFETCH(QString, answer);
+        QFETCH(bool, signed_in);
+        QFETCH(QString, outcome);
+        QFETCH(int, signed_out_calls);
+        if (signed_in)
+            sign_jar_in();
+        QVERIFY(sim_.set_knob("refresh.10001", answer.toStdString()));
+        site::SiteSession session;
+        session.set_agent_id("4321");
+        int calls = 0;
+        site::ListingRefresher refresher(*runner_, sim_hosts(), session, [&] { ++calls; });
+        QCOMPARE(q(refresher.refresh_listing("10001")), outcome);
+        QCOMPARE(calls, signed_out_calls);
+    }
+
+    void refresh_request_is_sent_as_built() {
+        sign_jar_in();
+        site::SiteSession session;
+        session.set_agent_id("4321");
+        site::ListingRefresher refresher(*runner_, sim_hosts(), session, {});
+        QCOMPARE(q(refresher.refresh_listing("10002")), QStringLiteral("刷新成功"));
+        const auto seen = sim_.requests();
+        QCOMPARE(seen.size(), 1u);
+        QCOMPARE(q(seen[0].method), QStringLiteral("GET"));
+        QCOMPARE(q(seen[0].target),
+                 QStringLiteral("/Magent/House/HouseListAction.aspx?businesstype=cs&page=1&pagesize=20&flag=1&"
+                                "agentid=4321&mendianID=0&action=refhouse&houseid=10002&pageurl=%2fmagent%2fhouse%2f"
+                                "houselist.aspx%3fbusinesstype%3dcs%26page%3d1%26pagesize%3d20%26flag%3d1"));
+        QVERIFY(seen[0].header("Cookie").find(cookie_.pair()) != std::string::npos);
+    }
+
+    void agent_id_follows_the_sign_in_on_the_site() {
+        site::SiteSession session;
+        sign_jar_in();
+        QVERIFY(site::read_agent_id(*runner_, sim_hosts(), session));
+        QCOMPARE(q(session.agent_id()), QStringLiteral("4321"));
+
+        // Signed out on the site: the ID found before is gone, and refreshes carry none.
+        QVERIFY(sim_.sign_out_everywhere());
+        QVERIFY(!site::read_agent_id(*runner_, sim_hosts(), session));
+        QCOMPARE(q(session.agent_id()), QString());
+        site::ListingRefresher refresher(*runner_, sim_hosts(), session, {});
+        QCOMPARE(q(refresher.refresh_listing("10001")), QStringLiteral("未登录账号"));
+        QVERIFY(sim_.requests().back().target.find("&agentid=&") != std::string::npos);
+    }
+
+    void first_page_follows_the_sign_in_on_the_site() {
+        const site::SiteHosts hosts = sim_hosts();
+        site::SiteSession session;
+        session.set_start_address(hosts.portal_home());
+        QCOMPARE(q(site::first_page(*runner_, hosts, session)), q(hosts.portal_home()));
+        sign_jar_in();
+        QCOMPARE(q(site::first_page(*runner_, hosts, session)), q(hosts.sale_listing_page()));
+        const auto seen = sim_.requests();
+        QCOMPARE(seen.size(), 2u);
+        QCOMPARE(q(seen[1].target), QStringLiteral("/magent/house/houselist.aspx?businesstype=cs"));
+    }
+
     void hosts_come_from_the_settings_file_data() {
         QTest::addColumn<QString>("portal");
         QTest::addColumn<QString>("backoffice");
@@ -230,6 +319,26 @@ private Q_SLOTS:
         QCOMPARE(q(hosts.portal_home()), portal_home);
         QCOMPARE(q(hosts.top_page()), top_page);
     }
+
+private:
+    site::SiteHosts sim_hosts() const { return {sim_.host(), sim_.host()}; }
+
+    // The browser would leave this cookie in the shared jar after the agent signed in.
+    void sign_jar_in() {
+        cookie_ = sim_.sign_in();
+        QVERIFY(!cookie_.empty());
+        http::Cookie cookie;
+        cookie.domain = "127.0.0.1";
+        cookie.http_only = true;
+        cookie.name = cookie_.name;
+        cookie.value = cookie_.value;
+        jar_->set_cookie(cookie);
+    }
+
+    sitesim::Simulator sim_;
+    sitesim::SessionCookie cookie_;
+    std::unique_ptr<http::CookieStore> jar_;
+    std::unique_ptr<http::CurlRequestRunner> runner_;
 };
 
 QTEST_GUILESS_MAIN(SiteTests)
