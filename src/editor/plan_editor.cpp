@@ -10,6 +10,7 @@
 #include "uikit/message_box.h"
 
 #include <QEvent>
+#include <array>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -30,6 +31,11 @@ std::string text_of(const QPlainTextEdit* area) { return area->toPlainText().toS
 
 QString box_name(const QWidget* box) { return box->objectName(); }
 
+// The boxes whose text the settings file keeps, in the order they are filled from it.
+std::array<QLineEdit*, 5> remembered_boxes(const PlanEditorControls& c) {
+    return {c.start_hour, c.end_hour, c.start_minute, c.end_minute, c.count};
+}
+
 } // namespace
 
 PlanEditor::PlanEditor(QWidget* parent, store::PlanStore& plans, const store::SettingsFile& settings,
@@ -45,9 +51,7 @@ PlanEditor::PlanEditor(QWidget* parent, store::PlanStore& plans, const store::Se
     setFixedSize(kPlanEditorClientSize);
 
     const PlanEditorControls& c = controls_;
-    for (QLineEdit* box : {static_cast<QLineEdit*>(c.start_hour), static_cast<QLineEdit*>(c.start_minute),
-                           static_cast<QLineEdit*>(c.end_hour), static_cast<QLineEdit*>(c.end_minute),
-                           static_cast<QLineEdit*>(c.count)})
+    for (QLineEdit* box : remembered_boxes(c))
         connect(box, &QLineEdit::textChanged, this, [this, box] { remember_box(box); });
     connect(c.generate, &QPushButton::clicked, this, &PlanEditor::generate_nodes);
     connect(c.show_count, &QPushButton::clicked, this, &PlanEditor::show_refresh_count);
@@ -61,10 +65,7 @@ PlanEditor::PlanEditor(QWidget* parent, store::PlanStore& plans, const store::Se
 }
 
 void PlanEditor::fill_remembered_boxes() {
-    const PlanEditorControls& c = controls_;
-    for (QLineEdit* box : {static_cast<QLineEdit*>(c.start_hour), static_cast<QLineEdit*>(c.end_hour),
-                           static_cast<QLineEdit*>(c.start_minute), static_cast<QLineEdit*>(c.end_minute),
-                           static_cast<QLineEdit*>(c.count)})
+    for (QLineEdit* box : remembered_boxes(controls_))
         box->setText(QString::fromStdString(settings_.read(kSettingsSection, box_name(box).toStdString())));
 }
 

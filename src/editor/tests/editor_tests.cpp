@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <climits>
 #include <memory>
 
@@ -58,9 +59,10 @@ struct Fixture {
                                      store::PlanStore* other_plans = nullptr) {
         auto editor = std::make_unique<PlanEditor>(nullptr, other_plans ? *other_plans : plans, settings,
                                                    std::move(name), std::move(picker));
+        // The plan is loaded by the first activation itself.
         editor->show();
         if (!QTest::qWaitForWindowActive(editor.get()))
-            editor->load_edited_plan();
+            qWarning("the plan editor was not activated");
         return editor;
     }
 
@@ -564,6 +566,23 @@ private Q_SLOTS:
         control<QPushButton>(*editor, "按钮1")->click();
         QCOMPARE(ids->toPlainText(), QStringLiteral("123,456,789"));
         QCOMPARE(asked, (QList<bool>{true, false}));
+    }
+
+    void open_plan_editor_returns_when_closed() {
+        Fixture f;
+        QVERIFY(f.plans.save_plan(make_plan("A", "1", "08:00", "1", "1")));
+        QString shown_name;
+        QTimer::singleShot(0, [&] {
+            QWidget* window = QApplication::activeModalWidget();
+            QVERIFY(window);
+            QVERIFY(QTest::qWaitForWindowActive(window));
+            shown_name = control<QLineEdit>(*window, "编辑框方案名称")->text();
+            control<QPushButton>(*window, "按钮保存方案")->click();
+            window->close();
+        });
+        open_plan_editor(nullptr, f.plans, f.settings, "A", {});
+        QCOMPARE(shown_name, QStringLiteral("A"));
+        QCOMPARE(f.messages.texts(), QStringList{QStringLiteral("保存成功")});
     }
 
     void failed_save_keeps_the_fields() {
