@@ -26,8 +26,6 @@ long long plus_one(const std::string& stored) {
     return value == LLONG_MAX ? value : value + 1;
 }
 
-} // namespace
-
 // Prepared once per connection. Names match with "=", which compares whole texts exactly, and
 // "the first row" of a name is the earliest inserted one (rowid order).
 struct Statements {
@@ -54,6 +52,8 @@ struct Statements {
     Statement list, load, remove, insert, progress, read_today, write_today, read_total, update_total,
         insert_total;
 };
+
+} // namespace
 
 struct PlanStore::Impl {
     Database db;
