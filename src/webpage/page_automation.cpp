@@ -1,12 +1,11 @@
 #include "webpage/page_automation.h"
 
-#include "common/wait.h"
+#include "webpage/page_script.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QWebEnginePage>
-#include <QWebEngineScript>
 #include <QWebEngineView>
 #include <QWidget>
 
@@ -65,27 +64,6 @@ function (el, value) {
   return JSON.stringify({ value: String(el.value) });
 }
 )JS";
-
-// The answer of one script run; the callback holds it, so an answer that comes after the
-// caller gave up lands here harmlessly.
-struct ScriptAnswer {
-    std::shared_ptr<common::Completion> done = std::make_shared<common::Completion>();
-    std::optional<std::string> text;
-};
-
-std::optional<std::string> run_script(QWebEnginePage* page, const QString& script) {
-    if (!page)
-        return std::nullopt;
-    auto answer = std::make_shared<ScriptAnswer>();
-    page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [answer](const QVariant& result) {
-        if (result.typeId() == QMetaType::QString)
-            answer->text = result.toString().toStdString();
-        answer->done->signal();
-    });
-    if (common::wait_for(answer->done, kAnswerLimit) != common::WaitOutcome::Completed)
-        return std::nullopt;
-    return answer->text;
-}
 
 QString json_text(const QJsonArray& array) {
     return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
@@ -150,7 +128,7 @@ bool PageAutomation::take_snapshot(QWebEnginePage* page, const std::function<QSt
                                    Document& document) {
     const long long serial = next_serial_++;
     QPointer<QWebEnginePage> guarded(page);
-    const std::optional<std::string> answer = run_script(page, script(serial));
+    const std::optional<std::string> answer = run_page_script(page, script(serial), kAnswerLimit);
     if (!answer || !guarded)
         return false;
     std::optional<DocumentSnapshot> snapshot = DocumentSnapshot::from_json(*answer);
@@ -229,7 +207,7 @@ bool PageAutomation::set_text_box_value(std::string_view key, std::string_view v
                                     QString::number(slot_), QString::number(document_.serial_),
                                     QString::number(box->index), json_text(QJsonArray{text}));
     const Document held = document_;
-    const std::optional<std::string> answer = run_script(held.page_, script);
+    const std::optional<std::string> answer = run_page_script(held.page_, script, kAnswerLimit);
     if (!answer || !held.page_)
         return false;
     const QJsonObject written = QJsonDocument::fromJson(QByteArray::fromStdString(*answer)).object();

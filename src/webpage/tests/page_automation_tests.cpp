@@ -1,5 +1,5 @@
-#include "common/wait.h"
 #include "webpage/page_automation.h"
+#include "webpage/page_script.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -47,16 +47,8 @@ private:
         QVERIFY(loaded.front().front().toBool());
     }
 
-    // Runs a script in the page's own world, for looking at what the page holds.
     QString page_eval(const QString& script) {
-        auto done = std::make_shared<common::Completion>();
-        auto result = std::make_shared<QString>();
-        view_->page()->runJavaScript(script, [done, result](const QVariant& v) {
-            *result = v.toString();
-            done->signal();
-        });
-        common::wait_for(done, std::chrono::seconds(5));
-        return *result;
+        return QString::fromStdString(run_page_script(view_->page(), script, std::chrono::seconds(5)).value_or("?"));
     }
 
 private Q_SLOTS:
