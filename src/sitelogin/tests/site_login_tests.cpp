@@ -280,6 +280,22 @@ private Q_SLOTS:
         QCOMPARE(window->picked_ids(), std::string("10001,10003,10011,10012,"));
     }
 
+    void signing_out_in_the_browser_signs_the_program_out() {
+        sign_in_through_the_program();
+        const auto holds_session = [this] {
+            return std::ranges::any_of(jar_->cookies(), [](const http::Cookie& c) { return c.name == "agent_session"; });
+        };
+        QVERIFY(holds_session());
+        auto window = open_window(sale_page(1));
+        load(*window, sim_.url("/logout"));
+        QTRY_VERIFY_WITH_TIMEOUT(!holds_session(), 5000);
+        bool told = false;
+        site::ListingRefresher refresher(*runner_, hosts_, session_, [&] { told = true; });
+        QCOMPARE(refresher.refresh_listing("10001"), std::string(site::kNotSignedIn));
+        QVERIFY(told);
+        button(window.get(), "按钮取消提取")->click();
+    }
+
     void opens_the_listing_pages() {
         sign_in_through_the_program();
         auto window = open_window(hosts_.portal_home());
