@@ -6,7 +6,9 @@
 namespace site {
 namespace {
 
-constexpr std::string_view kSection = "搜房网";
+const std::string kSection = "搜房网";
+const std::string kPortalKey = "portal";
+const std::string kBackofficeKey = "backoffice";
 
 std::string address(const std::string& host, std::string_view path) {
     return "http://" + host + std::string(path);
@@ -31,12 +33,16 @@ std::string host_from_setting(std::string_view value) {
 
 SiteHosts load_site_hosts(const store::SettingsFile& settings) {
     SiteHosts hosts;
-    if (std::string portal = host_from_setting(settings.read(std::string(kSection), "portal")); !portal.empty())
+    if (std::string portal = host_from_setting(settings.read(kSection, kPortalKey)); !portal.empty())
         hosts.portal = std::move(portal);
-    if (std::string backoffice = host_from_setting(settings.read(std::string(kSection), "backoffice"));
-        !backoffice.empty())
+    if (std::string backoffice = host_from_setting(settings.read(kSection, kBackofficeKey)); !backoffice.empty())
         hosts.backoffice = std::move(backoffice);
     return hosts;
+}
+
+bool write_site_hosts(const store::SettingsFile& settings, const SiteHosts& hosts) {
+    const bool portal_written = settings.write(kSection, kPortalKey, hosts.portal);
+    return settings.write(kSection, kBackofficeKey, hosts.backoffice) && portal_written;
 }
 
 } // namespace site

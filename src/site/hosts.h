@@ -45,5 +45,8 @@ std::string host_from_setting(std::string_view value);
 
 // The defaults, overridden by the settings file where it names a host.
 SiteHosts load_site_hosts(const store::SettingsFile& settings);
+// Writes both hosts into the settings file (tests and the demo point the program elsewhere
+// this way); false when the file could not be written.
+bool write_site_hosts(const store::SettingsFile& settings, const SiteHosts& hosts);
 
 } // namespace site

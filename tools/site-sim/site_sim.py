@@ -234,6 +234,9 @@ class Request:
         self.raw_head = raw_head
         self.connection_id = connection_id
         path, _, query = target.partition('?')
+        if path.lower().startswith('http://'):
+            # Absolute form, as a client sends it to a proxy: route on the path part.
+            path = '/' + path[len('http://'):].partition('/')[2]
         self.path = path
         self.query = query
         self.params = dict(parse_qsl(query, keep_blank_values=True, encoding='latin-1'))

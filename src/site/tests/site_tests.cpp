@@ -320,6 +320,18 @@ private Q_SLOTS:
         QCOMPARE(q(hosts.top_page()), top_page);
     }
 
+    void hosts_written_are_read_back() {
+        QTemporaryDir dir;
+        const store::SettingsFile settings(std::filesystem::path(dir.path().toStdString()) / "pz.ini");
+        QVERIFY(settings.write("搜房网", "user", "agent"));
+        const site::SiteHosts hosts{sim_.host(), "127.0.0.1:1"};
+        QVERIFY(site::write_site_hosts(settings, hosts));
+        QVERIFY(site::load_site_hosts(settings) == hosts);
+        QCOMPARE(q(settings.read("搜房网", "user")), QStringLiteral("agent"));
+        const store::SettingsFile nowhere(std::filesystem::path(dir.path().toStdString()) / "missing" / "pz.ini");
+        QVERIFY(!site::write_site_hosts(nowhere, hosts));
+    }
+
 private:
     site::SiteHosts sim_hosts() const { return {sim_.host(), sim_.host()}; }
 
