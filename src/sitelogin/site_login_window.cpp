@@ -104,9 +104,12 @@ QString SiteLoginWindow::status_text(int part) const {
 
 bool SiteLoginWindow::event(QEvent* event) {
     const bool handled = QDialog::event(event);
-    if (event->type() == QEvent::WindowActivate && !activated_) {
+    // A shown window is activated at once where a window manager runs; without one (a bare X
+    // server) it may never be, and the browser would stay empty. Showing counts as well.
+    const bool first = event->type() == QEvent::WindowActivate || event->type() == QEvent::Show;
+    if (first && !activated_) {
         activated_ = true;
-        // Not inside the activation itself: the check waits for the site with the loop running.
+        // Not inside the event itself: the check waits for the site with the loop running.
         QTimer::singleShot(0, this, &SiteLoginWindow::first_activation);
     }
     return handled;
