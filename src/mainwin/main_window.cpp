@@ -20,6 +20,10 @@
 namespace mainwin {
 namespace {
 
+constexpr int kClientWidth = 862;
+constexpr int kClientHeight = 475;
+constexpr int kStatusBarHeight = 20;
+
 QPushButton* make_button(QWidget* parent, const char* name, const char* caption, QRect place) {
     auto* button = new QPushButton(QString::fromUtf8(caption), parent);
     button->setObjectName(QString::fromUtf8(name));
@@ -32,8 +36,8 @@ QPushButton* make_button(QWidget* parent, const char* name, const char* caption,
 MainWindow::MainWindow(MainWindowDeps deps)
     : deps_(std::move(deps)), run_loop_(deps_.clock, deps_.store, deps_.refresher, *this) {
     setWindowTitle(QStringLiteral("栖橙"));
-    // The client area, sized so that a usual window frame makes it 870 x 513 outside.
-    setFixedSize(862, 479);
+    // The client area, sized so that a usual window frame makes it about 870 x 513 outside.
+    setFixedSize(kClientWidth, kClientHeight);
     build_controls();
 
     database_open_ = deps_.store.open(deps_.database_file);
@@ -94,8 +98,10 @@ void MainWindow::build_controls() {
 
     lock_button_ = make_button(this, "按钮锁定界面", "锁定界面", {775, 400, 77, 24});
 
+    // Docked along the bottom like any status bar: at its design place (0, 425) it would
+    // cover the lower edge of the four big buttons above it.
     panes_ = new StatusPanes(this);
-    panes_->setGeometry(0, 425, 679, 20);
+    panes_->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
 
     clock_timer_ = new QTimer(this);
     clock_timer_->setObjectName(QStringLiteral("时钟1"));

@@ -12,6 +12,13 @@ QString to_display(const std::string& text) {
     for (QString& line : lines) {
         line.replace(QLatin1Char('\r'), QLatin1Char(' '));
         line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        if (line.size() > OperationLog::kMaxLineLength) {
+            qsizetype cut = OperationLog::kMaxLineLength;
+            if (line[cut].isLowSurrogate())
+                --cut;
+            line.truncate(cut);
+            line += QChar(0x2026);
+        }
     }
     return lines.join(QLatin1Char('\n'));
 }

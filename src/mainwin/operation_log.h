@@ -13,6 +13,10 @@ public:
 
     // Lines kept; older ones are dropped from the top so a run of many days stays fast.
     static constexpr int kMaxLines = 100'000;
+    // Characters shown of one line; the rest gives way to "…". Laying out a line costs time
+    // that grows with the square of its length, and a site message of a megabyte would hold
+    // the window for minutes.
+    static constexpr int kMaxLineLength = 10'000;
 
     // Appends `text` at the end, caret moved there first, and scrolls to it.
     void append_text(const std::string& text);

@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QTreeWidget>
 
 namespace mainwin {
@@ -47,6 +48,10 @@ PlanList::PlanList(QWidget* frame, store::PlanStore& store)
 
 void PlanList::reload() {
     const unsigned generation = ++reload_generation_;
+    // Painting the list after every row would cost more than the rest of the reload; the
+    // window stays responsive and shows the list once it is complete.
+    view_->setUpdatesEnabled(false);
+    const auto repaint = qScopeGuard([this] { view_->setUpdatesEnabled(true); });
     view_->clear();
     // The rows are read in one go so the query is finished before any handler runs between
     // two rows (a handler may itself read or change the database).

@@ -1,6 +1,7 @@
 #include "common/clock.h"
 #include "engine/refresher.h"
 #include "mainwin/main_window.h"
+#include "mainwin/operation_log.h"
 #include "store/plan_store.h"
 #include "store/sqlite.h"
 #include "uikit/message_box.h"
@@ -17,6 +18,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
@@ -166,7 +168,7 @@ private Q_SLOTS:
         QTest::newRow("date") << "日期框1" << "QDateTimeEdit" << QRect(464, 401, 168, 24) << "";
         QTest::newRow("shutdown") << "选择框1" << "QCheckBox" << QRect(632, 400, 104, 24) << "定时关机";
         QTest::newRow("lock") << "按钮锁定界面" << "QPushButton" << QRect(775, 400, 77, 24) << "锁定界面";
-        QTest::newRow("status") << "状态条1" << "QWidget" << QRect(0, 425, 679, 20) << "";
+        QTest::newRow("status") << "状态条1" << "QWidget" << QRect(0, 455, 862, 20) << "";
     }
     void controls() {
         QFETCH(QString, name);
@@ -372,6 +374,14 @@ private Q_SLOTS:
         auto* box = f.window->findChild<QPlainTextEdit*>(QStringLiteral("编辑框记录"));
         QCOMPARE(box->blockCount(), 4); // three lines and the empty one the caret waits on
         QVERIFY(box->textCursor().atEnd());
+
+        // A megabyte-long site message shows cut short instead of holding the window.
+        f.window->append_log_line("08:05:02  丙 3  " + std::string(1'000'000, 'x') + "\r\n");
+        QCOMPARE(box->blockCount(), 5);
+        const QString shown = box->document()->findBlockByNumber(3).text();
+        QCOMPARE(shown.size(), mainwin::OperationLog::kMaxLineLength + 1);
+        QVERIFY(shown.startsWith(QStringLiteral("08:05:02  丙 3  xxx")));
+        QVERIFY(shown.endsWith(QStringLiteral("x…")));
     }
 
     void run_refreshes_logs_and_counts() {
