@@ -79,7 +79,10 @@ BrowserProfile::~BrowserProfile() {
 
 // The jar never reports back what it is given, so feeding it cannot loop; a cookie the bridge
 // put into the browser comes back here unchanged and leaves the jar as it was.
-void BrowserProfile::browser_cookie_added(const QNetworkCookie& cookie) { jar_->set_cookie(jar_cookie(cookie)); }
+void BrowserProfile::browser_cookie_added(const QNetworkCookie& cookie) {
+    if (!cookie.domain().isEmpty())
+        jar_->set_cookie(jar_cookie(cookie));
+}
 
 // When a response of the program's own replaced a cookie, the browser drops its old value
 // after the jar already holds the new one: only that old value may go.
