@@ -110,15 +110,15 @@ void MainWindow::build_controls() {
     clock_timer_->start();
 }
 
-bool MainWindow::event(QEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
     // The first showing stands for the first activation: a window shown where nothing gives
     // it the focus (no window manager, the offscreen platform) is never activated.
-    if (event->type() == QEvent::Show && !activated_ && database_open_) {
+    if (!activated_ && database_open_) {
         activated_ = true;
         // Queued, so the window is on screen while the list is read.
         QMetaObject::invokeMethod(this, &MainWindow::first_activation, Qt::QueuedConnection);
     }
-    return QWidget::event(event);
 }
 
 void MainWindow::first_activation() {

@@ -62,7 +62,7 @@ Q_SIGNALS:
     void clock_ticked();
 
 protected:
-    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
