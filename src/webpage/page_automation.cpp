@@ -87,7 +87,6 @@ PageAutomation::~PageAutomation() = default;
 bool PageAutomation::attach(QWidget* window) {
     if (!window)
         return false;
-    window_ = window;
     document_ = {};
     Document fetched;
     fetch_document(window, fetched);
@@ -136,7 +135,6 @@ bool PageAutomation::take_snapshot(QWebEnginePage* page, const std::function<QSt
         return false;
     document.page_ = guarded;
     document.snapshot_ = std::make_shared<DocumentSnapshot>(std::move(*snapshot));
-    document.slot_ = slot_;
     document.serial_ = serial;
     return true;
 }
@@ -166,7 +164,8 @@ int PageAutomation::count_inputs(std::string_view type_list, std::string_view /*
                  QString::number(document_.serial_), collect_call(slot_, serial));
     };
     Document remarked;
-    if (take_snapshot(document_.page_, script, remarked)) {
+    // A handler run during the wait may have dropped the document meanwhile.
+    if (take_snapshot(document_.page_, script, remarked) && !document_.empty()) {
         // Copies handed out by document() refer to the same document and see the change too.
         *document_.snapshot_ = *remarked.snapshot_;
         document_.serial_ = remarked.serial_;

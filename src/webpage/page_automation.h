@@ -37,8 +37,7 @@ private:
     friend class PageAutomation;
     QPointer<QWebEnginePage> page_;
     std::shared_ptr<DocumentSnapshot> snapshot_;
-    // Which page-side element list the snapshot's indexes refer to.
-    long long slot_ = 0;
+    // Which of the instance's page-side element lists the snapshot's indexes refer to.
     long long serial_ = 0;
 };
 
@@ -92,7 +91,6 @@ private:
     bool take_snapshot(QWebEnginePage* page, const std::function<QString(long long serial)>& script,
                        Document& document);
 
-    QPointer<QWidget> window_;
     Document document_;
     const long long slot_;
     long long next_serial_ = 1;
