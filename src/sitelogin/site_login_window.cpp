@@ -34,13 +34,13 @@ constexpr int kBarCentringWidth = 750;
 // How much narrower and lower than the window (its outer size) the browser is.
 constexpr QSize kBrowserInset{10, 100};
 
-struct ButtonSpec {
+struct BarButton {
     const char* name;
     const char* caption;
     QRect place; // inside the bar
 };
 
-constexpr ButtonSpec kButtons[] = {
+constexpr BarButton kButtons[] = {
     {"按钮我已登录", "我已登录", {6, 10, 80, 32}},     {"按钮提取勾选", "提取勾选", {129, 10, 80, 32}},
     {"按钮保存提取到", "保存提取", {253, 10, 80, 32}}, {"按钮打开出售", "打开出售", {461, 11, 80, 32}},
     {"按钮打开出租", "打开出租", {560, 11, 80, 32}},   {"按钮取消提取", "取消", {660, 10, 80, 32}},
@@ -67,10 +67,10 @@ void SiteLoginWindow::create_controls() {
     bar_->setGeometry(kBarPlace);
 
     std::vector<QPushButton*> buttons;
-    for (const ButtonSpec& spec : kButtons) {
-        auto* button = new QPushButton(QString::fromUtf8(spec.caption), bar_);
-        button->setObjectName(QString::fromUtf8(spec.name));
-        button->setGeometry(spec.place);
+    for (const BarButton& entry : kButtons) {
+        auto* button = new QPushButton(QString::fromUtf8(entry.caption), bar_);
+        button->setObjectName(QString::fromUtf8(entry.name));
+        button->setGeometry(entry.place);
         button->setAutoDefault(false);
         buttons.push_back(button);
     }
