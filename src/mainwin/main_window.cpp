@@ -1,8 +1,10 @@
 #include "mainwin/main_window.h"
 
 #include "common/clock.h"
+#include "mainwin/lock_window.h"
 #include "mainwin/operation_log.h"
 #include "mainwin/plan_list.h"
+#include "mainwin/shutdown_timer.h"
 #include "mainwin/status_panes.h"
 #include "store/plan_store.h"
 #include "uikit/message_box.h"
@@ -38,6 +40,8 @@ MainWindow::MainWindow(MainWindowDeps deps)
     setWindowTitle(QStringLiteral("栖橙"));
     // The client area, sized so that a usual window frame makes it about 870 x 513 outside.
     setFixedSize(kClientWidth, kClientHeight);
+    hot_key_id_ = hot_key_.register_alt_a();
+    connect(&hot_key_, &HotKey::pressed, this, &MainWindow::on_hot_key);
     build_controls();
 
     database_open_ = deps_.store.open(deps_.database_file);
@@ -97,6 +101,10 @@ void MainWindow::build_controls() {
     shutdown_check_->setGeometry(632, 400, 104, 24);
 
     lock_button_ = make_button(this, "按钮锁定界面", "锁定界面", {775, 400, 77, 24});
+    lock_ = std::make_unique<LockController>(*this, [this] {
+        return deps_.unlock_password ? deps_.unlock_password() : std::string();
+    });
+    connect(lock_button_, &QPushButton::clicked, this, [this] { lock_->lock(); });
 
     // Docked along the bottom like any status bar: at its design place (0, 425) it would
     // cover the lower edge of the four big buttons above it.
@@ -107,6 +115,9 @@ void MainWindow::build_controls() {
     clock_timer_->setObjectName(QStringLiteral("时钟1"));
     clock_timer_->setInterval(1000);
     connect(clock_timer_, &QTimer::timeout, this, &MainWindow::clock_ticked);
+    shutdown_ = std::make_unique<ShutdownTimer>(*shutdown_check_, *shutdown_time_, panes_->pane(3), deps_.clock,
+                                                 deps_.power_off, this);
+    connect(clock_timer_, &QTimer::timeout, this, [this] { shutdown_->tick(); });
     clock_timer_->start();
 }
 
@@ -127,6 +138,11 @@ void MainWindow::first_activation() {
 }
 
 void MainWindow::reload_plan_list() { plans_->reload(); }
+
+void MainWindow::on_hot_key(int id) {
+    if (id == hot_key_id_)
+        lock_->toggle_visibility();
+}
 
 void MainWindow::start_run() {
     if (in_run_)

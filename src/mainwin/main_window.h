@@ -4,9 +4,11 @@
 
 #include "engine/run_loop.h"
 #include "engine/run_view.h"
+#include "mainwin/hot_key.h"
 #include "mainwin/main_window_deps.h"
 
 #include <QWidget>
+#include <memory>
 #include <string>
 
 class QCheckBox;
@@ -17,7 +19,9 @@ class QTimer;
 
 namespace mainwin {
 
+class LockController;
 class OperationLog;
+class ShutdownTimer;
 class PlanList;
 class StatusPanes;
 
@@ -47,6 +51,10 @@ public:
     QPushButton* lock_button() const { return lock_button_; }
     QLabel* hot_key_label() const { return hot_key_label_; }
     QTimer* clock_timer() const { return clock_timer_; }
+    // 0 when the hide hot key could not be registered.
+    int hot_key_id() const { return hot_key_id_; }
+    LockController& lock_controller() { return *lock_; }
+    ShutdownTimer& shutdown_timer() { return *shutdown_; }
 
     // engine::RunView
     int plan_row_count() const override;
@@ -70,9 +78,14 @@ private:
     void first_activation();
     void start_run();
     void open_plan_editor(std::string plan_name);
+    void on_hot_key(int id);
 
     MainWindowDeps deps_;
     engine::RunLoop run_loop_;
+    HotKey hot_key_;
+    int hot_key_id_ = 0;
+    std::unique_ptr<LockController> lock_;
+    std::unique_ptr<ShutdownTimer> shutdown_;
     PlanList* plans_ = nullptr;
     OperationLog* log_ = nullptr;
     StatusPanes* panes_ = nullptr;

@@ -12,6 +12,8 @@ namespace common { class Clock; }
 namespace store { class PlanStore; }
 namespace engine { class Refresher; }
 
+namespace mainwin { class PowerOff; }
+
 namespace mainwin {
 
 struct MainWindowDeps {
@@ -25,6 +27,10 @@ struct MainWindowDeps {
     // Shows the plan editor modally over `parent` for `edited_plan_name` (empty for a new
     // plan); the window reloads its plan list when it returns.
     std::function<void(QWidget* parent, const std::string& edited_plan_name)> open_plan_editor = {};
+    // What the scheduled shutdown calls at the chosen second; without one nothing is switched off.
+    PowerOff* power_off = nullptr;
+    // The password that opens the lock window, read at each unlock (the saved site password).
+    std::function<std::string()> unlock_password = {};
 };
 
 } // namespace mainwin

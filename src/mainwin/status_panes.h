@@ -18,6 +18,7 @@ public:
     // Indexes outside 0..3 are ignored / read as empty text.
     void set_text(int pane, const QString& text);
     QString text(int pane) const;
+    QLabel& pane(int index) const { return *panes_.at(static_cast<std::size_t>(index)); }
 
 private:
     std::array<QLabel*, kPaneCount> panes_{};

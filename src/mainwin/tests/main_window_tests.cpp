@@ -1,4 +1,6 @@
 #include "common/clock.h"
+#include "mainwin/lock_window.h"
+#include "mainwin/power_off.h"
 #include "engine/refresher.h"
 #include "mainwin/main_window.h"
 #include "mainwin/operation_log.h"
@@ -61,6 +63,8 @@ struct Fixture {
     ScriptedRefresher refresher;
     QStringList editor_opened;
     std::function<void()> editor_action;
+    mainwin::PowerOff* power_off = nullptr;
+    std::string unlock_password;
     std::unique_ptr<MainWindow> window;
 
     std::filesystem::path database_file() const { return std::filesystem::path(dir.path().toStdString()) / "data" / "data.db"; }
@@ -77,6 +81,8 @@ struct Fixture {
                     if (editor_action)
                         editor_action();
                 },
+            .power_off = power_off,
+            .unlock_password = [this] { return unlock_password; },
         });
     }
     void make_window() { make_window(database_file()); }
@@ -490,6 +496,31 @@ private Q_SLOTS:
         QVERIFY(f.window->log_text().ends_with("甲 2  成功\r\n"));
         QCOMPARE(f.store.load_plan_by_name("甲").today, std::string("2"));
         QCOMPARE(f.store.read_today_total(kToday), 2LL);
+    }
+
+    void lock_button_and_shutdown_timer_are_wired() {
+        struct Recorder final : mainwin::PowerOff {
+            void power_off() override { ++requests; }
+            int requests = 0;
+        } recorder;
+        Fixture f;
+        f.power_off = &recorder;
+        f.unlock_password = "pw";
+        f.make_window();
+        f.show();
+
+        f.window->shutdown_time_box()->setDateTime(QDateTime(QDate(2024, 3, 5), QTime(8, 5, 10)));
+        f.window->shutdown_check_box()->setChecked(true);
+        // The window's own once-a-second timer drives the countdown.
+        QTRY_COMPARE_WITH_TIMEOUT(f.window->pane_text(3), QStringLiteral("距离开机时间还有 0时0分10秒"), 3000);
+        f.clock.advance_ms(10'000);
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.requests >= 1, 3000);
+
+        f.window->lock_button()->click();
+        QVERIFY(!f.window->isVisible());
+        QVERIFY(f.window->lock_controller().lock_window());
+        // The run loop's window keeps its hot key (none offscreen).
+        QCOMPARE(f.window->hot_key_id(), 0);
     }
 
     void close_question_yes_while_idle_closes() {

@@ -1,0 +1,110 @@
+// The hide hot key against a real X server: starts its own Xvfb, presses Alt+A through XTest
+// (xdotool) and checks that the grab catches it, also with NumLock and CapsLock on.
+
+#include "mainwin/hot_key.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+#include <QWidget>
+#include <cstdlib>
+#include <memory>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+namespace {
+
+QString g_display;
+
+// Makes sure the server has handled everything sent on the connection so far.
+void xcb_aux_sync_like(xcb_connection_t* c) { std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); }
+
+void press(const QString& keys) {
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("key"), keys});
+    QVERIFY(xdotool.waitForFinished(5000));
+    QCOMPARE(xdotool.exitCode(), 0);
+}
+
+} // namespace
+
+class HotKeyX11Tests : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void alt_a_flips_the_window_whatever_the_lock_keys() {
+        QWidget window;
+        window.show();
+        mainwin::HotKey key;
+        QVERIFY(key.register_alt_a() != 0);
+        connect(&key, &mainwin::HotKey::pressed, &window, [&](int) { window.setVisible(!window.isVisible()); });
+
+        press(QStringLiteral("alt+a"));
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 3000);
+        press(QStringLiteral("alt+a"));
+        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 3000);
+
+        press(QStringLiteral("Num_Lock"));
+        press(QStringLiteral("alt+a"));
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 3000);
+        press(QStringLiteral("Caps_Lock"));
+        press(QStringLiteral("alt+a"));
+        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 3000);
+        press(QStringLiteral("Num_Lock"));
+        press(QStringLiteral("Caps_Lock"));
+
+        // A plain "a" is not the hot key.
+        press(QStringLiteral("a"));
+        QTest::qWait(200);
+        QVERIFY(window.isVisible());
+    }
+
+    void a_key_held_by_another_program_is_refused() {
+        // A second client connection stands in for another program holding Alt+A.
+        xcb_connection_t* other = xcb_connect(g_display.toLocal8Bit().constData(), nullptr);
+        QVERIFY(!xcb_connection_has_error(other));
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
+        mainwin::HotKey probe;
+        QVERIFY(probe.register_alt_a() != 0);
+        probe.unregister();
+        xcb_grab_key(other, 1, root, XCB_MOD_MASK_1, XCB_GRAB_ANY, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+        xcb_aux_sync_like(other);
+
+        mainwin::HotKey key;
+        QCOMPARE(key.register_alt_a(), 0);
+        QCOMPARE(key.id(), 0);
+        xcb_disconnect(other);
+        QVERIFY(key.register_alt_a() != 0);
+    }
+};
+
+int main(int argc, char** argv) {
+    // A display of our own, so the test neither needs nor disturbs the user's.
+    auto xvfb = std::make_unique<QProcess>();
+    for (int n = 100 + getpid() % 400; n < 1000; ++n) {
+        if (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
+            continue;
+        g_display = QStringLiteral(":%1").arg(n);
+        xvfb->start(QStringLiteral("Xvfb"), {g_display, QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                                              QStringLiteral("-screen"), QStringLiteral("0"),
+                                              QStringLiteral("1024x768x24")});
+        if (!xvfb->waitForStarted(5000))
+            return 1;
+        for (int i = 0; i < 50 && !QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)); ++i)
+            usleep(100'000);
+        break;
+    }
+    qputenv("DISPLAY", g_display.toLocal8Bit());
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    int rc;
+    {
+        QApplication app(argc, argv);
+        HotKeyX11Tests tests;
+        rc = QTest::qExec(&tests, argc, argv);
+    }
+    xvfb->terminate();
+    xvfb->waitForFinished(3000);
+    return rc;
+}
+
+#include "hot_key_x11_tests.moc"
