@@ -58,8 +58,11 @@ TransferPlan plan_transfer(const RequestRecord& record) {
     plan.header_lines = curl_header_lines(plan.header_text, plan.post);
     // Control bytes in the URL would reach the request line and the Referer line unescaped.
     plan.can_open = is_host_name(plan.host) && plan.port > 0 && !has_control_bytes(url);
+    // The default port stays unwritten, so the URL a response is reported under (the browser
+    // takes its cookies by it) is the plain one.
     if (plan.can_open)
-        plan.url = (plan.secure ? "https://" : "http://") + plan.host + ":" + std::to_string(plan.port) +
+        plan.url = (plan.secure ? "https://" : "http://") + plan.host +
+                   (plan.port == (plan.secure ? 443 : 80) ? std::string() : ":" + std::to_string(plan.port)) +
                    escape_spaces(plan.path);
     return plan;
 }

@@ -90,6 +90,10 @@ private Q_SLOTS:
         QTest::newRow("POST with a 5-byte body")
             << QByteArray() << 1 << QByteArray("a=1&b") << QByteArray()
             << plain + "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 5\r\n";
+        // Nothing of ours says how long the body is; the framing line is curl's, as a server may
+        // refuse a POST without one.
+        QTest::newRow("POST without a body") << QByteArray() << 1 << QByteArray() << QByteArray()
+                                             << plain + "Content-Length: 0\r\n";
         QTest::newRow("extra Accept-Encoding")
             << QByteArray("Accept-Encoding: identity\r\n") << 0 << QByteArray() << QByteArray()
             << bytes(kUserAgent + "Accept-Encoding: identity\r\n" + referer + kLanguage);
@@ -153,6 +157,18 @@ private Q_SLOTS:
         QCOMPARE(bytes(requests[0].header("Host")), bytes("localhost:" + std::to_string(sim_.port())));
         QCOMPARE(bytes(requests[0].target), QByteArray("/Path/Case?Q=1"));
         QCOMPARE(bytes(requests[1].target), QByteArray("/no/scheme"));
+    }
+
+    // The proxy serves plain HTTP: the request goes to it with the whole URL as its target.
+    void proxy() {
+        Client client;
+        RequestOptions options;
+        options.proxy = sim_.host();
+        client.get("http://listing.invalid/Page?x=1", options);
+        const auto requests = sim_.requests();
+        QCOMPARE(requests.size(), 1u);
+        QCOMPARE(bytes(requests[0].target), QByteArray("http://listing.invalid/Page?x=1"));
+        QCOMPARE(bytes(requests[0].header("Host")), QByteArray("listing.invalid"));
     }
 
     void blank_url_sends_nothing() {

@@ -163,6 +163,9 @@ private Q_SLOTS:
         QVERIFY(!secure.use_jar);
         QVERIFY2(secure.proxy.empty(), "the proxy serves plain HTTP only");
 
+        QCOMPARE(bytes(plan_transfer(record("http://a.com:80/x")).url), QByteArray("http://a.com/x"));
+        QCOMPARE(bytes(plan_transfer(record("https://a.com/x")).url), QByteArray("https://a.com/x"));
+
         RequestRecord proxied = record("http://a.com/");
         proxied[RequestRecord::Proxy] = "127.0.0.1:3128";
         QCOMPARE(bytes(plan_transfer(proxied).proxy), QByteArray("127.0.0.1:3128"));
