@@ -21,10 +21,6 @@ std::string_view trim_blanks(std::string_view gbk) {
     return first < end ? gbk.substr(first, end - first) : std::string_view();
 }
 
-} // namespace http
-
-namespace http {
-
 std::string lower_ascii(std::string_view text) {
     std::string out(text);
     for (char& c : out)

@@ -2,6 +2,7 @@
 
 #include "suites.h"
 
+#include "http/byte_text.h"
 #include "http/request_headers.h"
 #include "http/set_cookie.h"
 #include "http/transfer_plan.h"
@@ -80,6 +81,22 @@ private Q_SLOTS:
         QCOMPARE(bytes(with_scheme("HTTP://a.com")), QByteArray("http://HTTP://a.com"));
         QCOMPARE(bytes(text_before("a=1; path=/", ";")), QByteArray("a=1"));
         QCOMPARE(bytes(text_before("b=2", ";")), QByteArray());
+    }
+
+    void trim_gbk_blanks_data() {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QByteArray>("trimmed");
+        QTest::newRow("ascii and full-width") << QByteArray(" \xa1\xa1k=v \xa1\xa1") << QByteArray("k=v");
+        // B0 A1 is one character: its second byte and a stray A1 after it are no blank.
+        QTest::newRow("character ending in A1") << QByteArray("\xb0\xa1\xa1") << QByteArray("\xb0\xa1\xa1");
+        QTest::newRow("character, then a blank") << QByteArray("\xb0\xa1\xa1\xa1") << QByteArray("\xb0\xa1");
+        QTest::newRow("A1 A1 inside stays") << QByteArray("a\xa1\xa1" "b") << QByteArray("a\xa1\xa1" "b");
+        QTest::newRow("tab is not a blank") << QByteArray("\t ") << QByteArray("\t");
+        QTest::newRow("only blanks") << QByteArray(" \xa1\xa1 ") << QByteArray();
+    }
+    void trim_gbk_blanks() {
+        QFETCH(QByteArray, input);
+        QCOMPARE(bytes(std::string(trim_blanks(text(input)))), fetched<QByteArray>("trimmed"));
     }
 
     void compose_headers_data() {
