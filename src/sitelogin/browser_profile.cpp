@@ -36,6 +36,21 @@ http::Cookie jar_cookie(const QNetworkCookie& cookie) {
     return c;
 }
 
+// The browser's form of a jar cookie, with the address it belongs to. A host-only cookie keeps
+// an empty domain, or the browser would make it a domain cookie.
+std::pair<QNetworkCookie, QUrl> browser_cookie(const http::Cookie& c) {
+    QNetworkCookie cookie(QByteArray::fromStdString(c.name), QByteArray::fromStdString(c.value));
+    if (!c.host_only)
+        cookie.setDomain(QStringLiteral(".") + QString::fromStdString(c.domain));
+    cookie.setPath(QString::fromStdString(c.path));
+    cookie.setSecure(c.secure);
+    cookie.setHttpOnly(c.http_only);
+    if (c.expires > 0)
+        cookie.setExpirationDate(QDateTime::fromSecsSinceEpoch(c.expires));
+    const QString scheme = c.secure ? QStringLiteral("https://") : QStringLiteral("http://");
+    return {cookie, QUrl(scheme + QString::fromStdString(c.domain) + QString::fromStdString(c.path))};
+}
+
 bool same_cookie(const http::Cookie& a, const http::Cookie& b) {
     return a.domain == b.domain && a.host_only == b.host_only && a.path == b.path && a.name == b.name &&
            a.value == b.value;
@@ -53,6 +68,7 @@ BrowserProfile::BrowserProfile(const std::filesystem::path& storage, http::Cooki
         return;
 
     QWebEngineCookieStore* cookies = profile_->cookieStore();
+    hand_jar_to_browser();
     connect(cookies, &QWebEngineCookieStore::cookieAdded, this, &BrowserProfile::browser_cookie_added);
     connect(cookies, &QWebEngineCookieStore::cookieRemoved, this, &BrowserProfile::browser_cookie_removed);
 
@@ -66,6 +82,15 @@ BrowserProfile::BrowserProfile(const std::filesystem::path& storage, http::Cooki
             target, [target, url, set_cookie] { target->take_response_cookie(url, set_cookie); },
             Qt::QueuedConnection);
     });
+}
+
+// The browser cannot list what it holds, but the jar can: what the program's own requests
+// signed in with (the jar file outlives the program) is handed to the browser.
+void BrowserProfile::hand_jar_to_browser() {
+    for (const http::Cookie& c : jar_->cookies()) {
+        const auto [cookie, origin] = browser_cookie(c);
+        profile_->cookieStore()->setCookie(cookie, origin);
+    }
 }
 
 BrowserProfile::~BrowserProfile() {

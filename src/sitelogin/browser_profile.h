@@ -25,6 +25,8 @@ public:
     ~BrowserProfile() override;
 
     QWebEngineProfile* profile() const { return profile_; }
+    // Gives the browser every cookie of the jar; done at start-up.
+    void hand_jar_to_browser();
 
 private:
     struct Relay;

@@ -280,6 +280,22 @@ private Q_SLOTS:
         QCOMPARE(window->picked_ids(), std::string("10001,10003,10011,10012,"));
     }
 
+    void a_jar_signed_in_before_start_up_signs_the_browser_in() {
+        // As after a restart: the jar file holds a session the browser has never seen.
+        const sitesim::SessionCookie session = sim_.sign_in();
+        http::Cookie c;
+        c.domain = "127.0.0.1";
+        c.name = session.name;
+        c.value = session.value;
+        c.http_only = true;
+        jar_->set_cookie(c);
+        profile_->hand_jar_to_browser();
+        auto window = open_window(sale_page(1));
+        QCOMPARE(page(*window, QStringLiteral("String(document.getElementsByName('selectitem').length > 0)")),
+                 std::string("true"));
+        button(window.get(), "按钮取消提取")->click();
+    }
+
     void signing_out_in_the_browser_signs_the_program_out() {
         sign_in_through_the_program();
         const auto holds_session = [this] {
