@@ -30,13 +30,16 @@ RefreshOutcome classify_refresh_answer(std::string_view answer) {
 }
 
 ListingRefresher::ListingRefresher(http::RequestRunner& runner, SiteHosts hosts, const SiteSession& session,
-                                   std::function<void()> on_signed_out)
-    : runner_(runner), hosts_(std::move(hosts)), session_(session), on_signed_out_(std::move(on_signed_out)) {}
+                                   std::function<void()> on_signed_out, std::optional<int> time_limit_seconds)
+    : runner_(runner), hosts_(std::move(hosts)), session_(session), on_signed_out_(std::move(on_signed_out)),
+      time_limit_seconds_(time_limit_seconds) {}
 
 std::string ListingRefresher::refresh_listing(const std::string& listing_id) {
     std::string url = refresh_url(hosts_, session_.agent_id(), listing_id);
     // Decoded before searching, so a marker never matches across two double-byte characters.
-    RefreshOutcome outcome = classify_refresh_answer(common::from_gbk(runner_.http_request(url)));
+    http::RequestOptions options;
+    options.time_limit = time_limit_seconds_;
+    RefreshOutcome outcome = classify_refresh_answer(common::from_gbk(runner_.http_request(url, options)));
     if (outcome.signed_out && on_signed_out_)
         on_signed_out_();
     return std::move(outcome.text);

@@ -6,6 +6,7 @@
 #include "site/hosts.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,8 +37,10 @@ class ListingRefresher final : public engine::Refresher {
 public:
     // `on_signed_out` runs for every answer that asks for a sign-in, before "未登录账号" is
     // returned; the window layer tells the agent and stops the run through it.
+    // `time_limit_seconds` is the request runner's limit; empty keeps its default of 60 s
+    // (tests shorten it to see a silent site without waiting a minute).
     ListingRefresher(http::RequestRunner& runner, SiteHosts hosts, const SiteSession& session,
-                     std::function<void()> on_signed_out);
+                     std::function<void()> on_signed_out, std::optional<int> time_limit_seconds = {});
     ListingRefresher(const ListingRefresher&) = delete;
     ListingRefresher& operator=(const ListingRefresher&) = delete;
 
@@ -48,6 +51,7 @@ private:
     SiteHosts hosts_;
     const SiteSession& session_;
     std::function<void()> on_signed_out_;
+    std::optional<int> time_limit_seconds_;
 };
 
 } // namespace site
