@@ -1,0 +1,48 @@
+#include "app/program.h"
+
+#include "editor/plan_editor.h"
+#include "uikit/message_box.h"
+
+#include <QApplication>
+
+namespace app {
+namespace {
+
+// The jar file is read before the runner and the browser profile first use the jar.
+http::CookieStore& loaded(http::CookieStore& jar) {
+    jar.load();
+    return jar;
+}
+
+} // namespace
+
+Program::Program(const std::filesystem::path& data, const common::Clock& clock, mainwin::PowerOff* power_off)
+    : settings_(data / "pz.ini"), jar_(data / "cookies.txt"), runner_(loaded(jar_)),
+      hosts_(site::load_site_hosts(settings_)), profile_(data / "browser", &jar_),
+      login_{runner_, hosts_, session_, settings_, profile_, automation_},
+      refresher_(runner_, hosts_, session_, [this] {
+          uikit::show_message(window_.get(), QStringLiteral("您未登录账号"));
+          if (window_)
+              window_->run_loop().stop();
+      }) {
+    window_ = std::make_unique<mainwin::MainWindow>(mainwin::MainWindowDeps{
+        .clock = clock,
+        .store = store_,
+        .database_file = data / "data.db",
+        .refresher = refresher_,
+        .open_site_login = [this](QWidget* parent) { sitelogin::open_site_login(parent, login_); },
+        .open_plan_editor = [this](QWidget* parent, const std::string& name) { open_plan_editor(parent, name); },
+        .power_off = power_off,
+        .unlock_password = [this] { return settings_.read("搜房网", "pass"); },
+    });
+}
+
+void Program::open_plan_editor(QWidget* parent, const std::string& name) {
+    editor::open_plan_editor(parent, store_, settings_, name, [this, parent](bool sale) {
+        // Over the plan editor, which is the modal window at that moment.
+        QWidget* over = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : parent;
+        return sitelogin::pick_listings(over, login_, sale ? hosts_.sale_listing_page() : hosts_.rent_listing_page());
+    });
+}
+
+} // namespace app

@@ -1,0 +1,55 @@
+#pragma once
+// The program's parts wired together: cookie jar, request runner, site session and refresher,
+// browser profile, page automation, plan store and the main window with its hooks. main() builds
+// one around the real clock and power-off; benchmarks build one around their own.
+
+#include "http/cookie_store.h"
+#include "http/curl_request_runner.h"
+#include "mainwin/main_window.h"
+#include "site/hosts.h"
+#include "site/listing_refresh.h"
+#include "site/session.h"
+#include "sitelogin/browser_profile.h"
+#include "sitelogin/site_login.h"
+#include "store/plan_store.h"
+#include "store/settings.h"
+#include "webpage/page_automation.h"
+
+#include <filesystem>
+#include <memory>
+
+namespace common { class Clock; }
+namespace mainwin { class PowerOff; }
+
+namespace app {
+
+class Program final {
+public:
+    // `data` is the data folder (made when missing). The QApplication must exist and outlive
+    // the program.
+    Program(const std::filesystem::path& data, const common::Clock& clock, mainwin::PowerOff* power_off);
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // False when the plan database could not be opened (the user has been told).
+    bool ready() const { return window_->database_open(); }
+    mainwin::MainWindow& window() { return *window_; }
+    site::SiteSession& session() { return session_; }
+
+private:
+    void open_plan_editor(QWidget* parent, const std::string& name);
+
+    const store::SettingsFile settings_;
+    http::CookieStore jar_;
+    http::CurlRequestRunner runner_;
+    const site::SiteHosts hosts_;
+    site::SiteSession session_;
+    webpage::PageAutomation automation_;
+    sitelogin::BrowserProfile profile_;
+    const sitelogin::SiteLoginDeps login_;
+    store::PlanStore store_;
+    site::ListingRefresher refresher_;
+    std::unique_ptr<mainwin::MainWindow> window_;
+};
+
+} // namespace app
