@@ -16,7 +16,8 @@ http::CookieStore& loaded(http::CookieStore& jar) {
 
 } // namespace
 
-Program::Program(const std::filesystem::path& data, const common::Clock& clock, mainwin::PowerOff* power_off)
+Program::Program(const std::filesystem::path& data, const common::Clock& clock, mainwin::PowerOff* power_off,
+                 std::optional<int> refresh_time_limit)
     : settings_(data / "pz.ini"), jar_(data / "cookies.txt"), runner_(loaded(jar_)),
       hosts_(site::load_site_hosts(settings_)), profile_(data / "browser", &jar_),
       login_{runner_, hosts_, session_, settings_, profile_, automation_},
@@ -24,7 +25,7 @@ Program::Program(const std::filesystem::path& data, const common::Clock& clock, 
           uikit::show_message(window_.get(), QStringLiteral("您未登录账号"));
           if (window_)
               window_->run_loop().stop();
-      }) {
+      }, refresh_time_limit) {
     window_ = std::make_unique<mainwin::MainWindow>(mainwin::MainWindowDeps{
         .clock = clock,
         .store = store_,

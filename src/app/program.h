@@ -17,6 +17,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 namespace common { class Clock; }
 namespace mainwin { class PowerOff; }
@@ -25,9 +26,10 @@ namespace app {
 
 class Program final {
 public:
-    // `data` is the data folder (made when missing). The QApplication must exist and outlive
-    // the program.
-    Program(const std::filesystem::path& data, const common::Clock& clock, mainwin::PowerOff* power_off);
+    // `data` is the data folder. The QApplication must exist and outlive the program. Tests
+    // shorten the refresh request's time limit (seconds; empty keeps the runner's 60 s).
+    Program(const std::filesystem::path& data, const common::Clock& clock, mainwin::PowerOff* power_off,
+            std::optional<int> refresh_time_limit = {});
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
