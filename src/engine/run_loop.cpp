@@ -49,6 +49,7 @@ void RunLoop::append_log(const std::string& message) {
 }
 
 void RunLoop::sweep() {
+    ++sweeps_;
     // Rows added or removed during the sweep do not change how many are visited.
     const int rows = view_.plan_row_count();
     view_.show_run_state("任务执行中 " + run_state_time(clock_.local_now()));

@@ -5,6 +5,7 @@
 #include "engine/counters.h"
 #include "engine/fired_nodes.h"
 
+#include <cstdint>
 #include <string>
 
 namespace common { class Clock; }
@@ -33,6 +34,8 @@ public:
     void append_log(const std::string& message);
 
     FiredNodes& fired_nodes() { return fired_; }
+    // Sweeps begun since the loop was made; benchmarks read it to price one sweep.
+    std::uint64_t sweep_count() const { return sweeps_; }
     DailyCounters& counters() { return counters_; }
 
 private:
@@ -48,6 +51,7 @@ private:
     DailyCounters counters_;
     int running_ = 0;
     bool in_run_ = false;
+    std::uint64_t sweeps_ = 0;
 };
 
 } // namespace engine

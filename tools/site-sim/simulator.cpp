@@ -256,6 +256,7 @@ std::vector<RecordedRequest> Simulator::requests() {
         request.body = base64_bytes(object.value(QStringLiteral("body_b64")));
         request.raw_head = base64_bytes(object.value(QStringLiteral("raw_head_b64")));
         request.connection = object.value(QStringLiteral("connection")).toInt();
+        request.received_at = object.value(QStringLiteral("time")).toDouble();
         for (const QJsonValue& pair : object.value(QStringLiteral("headers")).toArray()) {
             const QJsonArray entry = pair.toArray();
             request.headers.emplace_back(bytes_of(entry.at(0)), bytes_of(entry.at(1)));

@@ -24,6 +24,7 @@ struct RecordedRequest {
     std::string raw_head; // request line and header lines as received, through the blank line
     std::vector<std::pair<std::string, std::string>> headers; // in the order sent
     int connection = 0;   // requests that came over one kept-alive connection share the number
+    double received_at = 0; // seconds since the epoch when the simulator had read the request
 
     // Value of the first header of that name (any letter case); empty when absent.
     std::string header(std::string_view name) const;
