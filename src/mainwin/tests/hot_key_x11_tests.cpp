@@ -1,11 +1,18 @@
 // The hide hot key against a real X server: starts its own Xvfb, presses Alt+A through XTest
 // (xdotool) and checks that the grab catches it, also with NumLock and CapsLock on.
 
+#include "common/clock.h"
+#include "engine/refresher.h"
 #include "mainwin/hot_key.h"
+#include "mainwin/lock_window.h"
+#include "mainwin/main_window.h"
+#include "store/plan_store.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 #include <cstdlib>
@@ -26,6 +33,11 @@ void press(const QString& keys) {
     QVERIFY(xdotool.waitForFinished(5000));
     QCOMPARE(xdotool.exitCode(), 0);
 }
+
+class NoRefresh final : public engine::Refresher {
+public:
+    std::string refresh_listing(const std::string&) override { return {}; }
+};
 
 } // namespace
 
@@ -57,6 +69,37 @@ private Q_SLOTS:
         press(QStringLiteral("a"));
         QTest::qWait(200);
         QVERIFY(window.isVisible());
+    }
+
+    void alt_a_hides_and_shows_the_real_main_window_and_never_reveals_a_lock() {
+        QTemporaryDir home;
+        common::ManualClock clock({2024, 3, 5, 8, 0, 0, 0});
+        store::PlanStore plans;
+        NoRefresh refresher;
+        mainwin::MainWindow window({
+            .clock = clock,
+            .store = plans,
+            .database_file = std::filesystem::path(home.path().toStdString()) / "data.db",
+            .refresher = refresher,
+            .unlock_password = [] { return std::string("pw"); },
+        });
+        QVERIFY(window.hot_key_id() != 0);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        press(QStringLiteral("alt+a"));
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 3000);
+        press(QStringLiteral("alt+a"));
+        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 3000);
+
+        window.lock_button()->click();
+        QPointer<mainwin::LockWindow> lock = window.lock_controller().lock_window();
+        QVERIFY(lock && lock->isVisible() && !window.isVisible());
+        press(QStringLiteral("alt+a"));
+        QTRY_VERIFY_WITH_TIMEOUT(!lock->isVisible(), 3000);
+        press(QStringLiteral("alt+a"));
+        QTRY_VERIFY_WITH_TIMEOUT(lock->isVisible(), 3000);
+        QVERIFY(!window.isVisible());
     }
 
     void a_key_held_by_another_program_is_refused() {
