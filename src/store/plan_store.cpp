@@ -3,8 +3,11 @@
 #include "common/text.h"
 #include "store/sqlite.h"
 
+#include <sqlite3.h>
+
 #include <climits>
 #include <system_error>
+#include <unordered_map>
 #include <vector>
 
 namespace store {
@@ -41,16 +44,59 @@ struct Statements {
           write_today(db, "UPDATE data SET today = ?1, date1 = ?2 WHERE nick = ?3"),
           read_total(db, "SELECT num FROM num WHERE date1 = ?1 ORDER BY rowid LIMIT 1"),
           update_total(db, "UPDATE num SET num = ?2 WHERE date1 = ?1"),
-          insert_total(db, "INSERT INTO num (date1, num) VALUES (?1, ?2)") {}
+          insert_total(db, "INSERT INTO num (date1, num) VALUES (?1, ?2)"),
+          data_version(db, "PRAGMA data_version") {}
 
     // A table without the expected columns fails here, at open, rather than on every use.
     bool ok() const {
         return list.ok() && load.ok() && remove.ok() && insert.ok() && progress.ok() && read_today.ok() &&
-               write_today.ok() && read_total.ok() && update_total.ok() && insert_total.ok();
+               write_today.ok() && read_total.ok() && update_total.ok() && insert_total.ok() && data_version.ok();
     }
 
     Statement list, load, remove, insert, progress, read_today, write_today, read_total, update_total,
-        insert_total;
+        insert_total, data_version;
+};
+
+// The plans read by name since the database last changed. The run loop reads every plan of its
+// list several times a second, and a query costs a read transaction's worth of file locking
+// and searching. A lookup gives exactly what a fresh query would: `PRAGMA data_version` moves
+// with every commit of another connection (another program, another store on the file), and
+// sqlite3_total_changes64() with every row this connection writes, committed or not.
+class PlanCache final {
+public:
+    // Forgets everything when the file may have changed since the last call. False inside a
+    // transaction, whose writes a rollback would take back without a trace in the counts.
+    bool check(Database& db, Statement& data_version) {
+        if (sqlite3_get_autocommit(db.handle()) == 0) {
+            clear();
+            return false;
+        }
+        long long version = -1;
+        const bool ok = data_version.run({}, [&](const Statement& s) { version = common::text_to_int(s.text(0)); });
+        const long long changes = sqlite3_total_changes64(db.handle());
+        // A failed look counts as a change, and so does a cache grown past any plan list.
+        if (!ok || version != version_ || changes != changes_ || plans_.size() > kMaxPlans) {
+            plans_.clear();
+            version_ = ok ? version : -1;
+            changes_ = changes;
+        }
+        return true;
+    }
+    const common::Plan* find(const std::string& nick) const {
+        const auto it = plans_.find(nick);
+        return it == plans_.end() ? nullptr : &it->second;
+    }
+    void keep(const std::string& nick, const common::Plan& plan) { plans_.insert_or_assign(nick, plan); }
+    void clear() {
+        plans_.clear();
+        version_ = -1;
+    }
+
+private:
+    static constexpr std::size_t kMaxPlans = 100'000;
+    std::unordered_map<std::string, common::Plan> plans_;
+    long long version_ = -1;
+    long long changes_ = -1;
 };
 
 } // namespace
@@ -59,8 +105,10 @@ struct PlanStore::Impl {
     Database db;
     // Declared after the connection: statements are finalized before it closes.
     std::unique_ptr<Statements> sql;
+    PlanCache cache;
 
     void close() {
+        cache.clear();
         sql.reset();
         db.close();
     }
@@ -107,13 +155,20 @@ common::Plan PlanStore::load_plan_by_name(const std::string& nick) {
     common::Plan plan;
     if (!is_open())
         return plan;
-    impl_->sql->load.run({nick}, [&](const Statement& s) {
+    const bool cached = impl_->cache.check(impl_->db, impl_->sql->data_version);
+    if (const common::Plan* kept = cached ? impl_->cache.find(nick) : nullptr)
+        return *kept;
+    const bool read = impl_->sql->load.run({nick}, [&](const Statement& s) {
         plan = {s.text(0), s.text(1), s.text(2), s.text(3), s.text(4),  s.text(5),
                 s.text(6), s.text(7), s.text(8), s.text(9), s.text(10)};
     });
     // A row whose name reads empty counts as no plan.
     if (plan.nick.empty())
-        return {};
+        plan = {};
+    // A failed read (the file locked by another program past the busy time) is asked again
+    // next time rather than remembered as no plan.
+    if (read && cached)
+        impl_->cache.keep(nick, plan);
     return plan;
 }
 

@@ -216,6 +216,64 @@ private Q_SLOTS:
         QCOMPARE(s.load_plan_by_name("dup").id, std::string("changed"));
     }
 
+    // Lookups by name are remembered between changes; each row below changes the plan after it
+    // has been read once, by this store or by another connection, and the next lookup must
+    // read what a fresh query reads.
+    void lookup_sees_every_change_data() {
+        QTest::addColumn<QString>("change_name");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("progress");
+        QTest::newRow("other connection updates") << "other update" << "changed" << "";
+        QTest::newRow("other connection deletes") << "other delete" << "" << "";
+        QTest::newRow("other connection inserts an earlier row") << "other replace" << "new" << "";
+        QTest::newRow("this store saves") << "save" << "saved" << "";
+        QTest::newRow("this store deletes") << "delete" << "" << "";
+        QTest::newRow("this store sets progress") << "progress" << "a,b,c" << "b";
+        QTest::newRow("this store counts today") << "today" << "a,b,c" << "";
+        QTest::newRow("this store reopens another file") << "reopen" << "" << "";
+    }
+    void lookup_sees_every_change() {
+        QFETCH(QString, change_name);
+        QFETCH(QString, id);
+        QFETCH(QString, progress);
+        const std::string change = change_name.toStdString();
+        QTemporaryDir dir;
+        const fs::path file = path_in(dir, "data.db");
+        store::PlanStore s;
+        QVERIFY(s.open(file));
+        QVERIFY(s.save_plan(saved_plan("早班")));
+        QVERIFY(s.save_plan(saved_plan("晚班")));
+        QCOMPARE(s.load_plan_by_name("早班").id, std::string("a,b,c"));
+        QCOMPARE(s.load_plan_by_name("缺"), Plan());
+
+        if (change == "other update")
+            exec_beside(file, "UPDATE data SET id = 'changed' WHERE nick = '早班'");
+        else if (change == "other delete")
+            exec_beside(file, "DELETE FROM data WHERE nick = '早班'");
+        else if (change == "other replace")
+            exec_beside(file, "DELETE FROM data; INSERT INTO data (nick, id) VALUES ('早班', 'new')");
+        else if (change == "save")
+            QVERIFY(s.save_plan(saved_plan("早班", "saved")));
+        else if (change == "delete")
+            s.delete_plan("早班");
+        else if (change == "progress")
+            QVERIFY(s.set_progress("早班", "b"));
+        else if (change == "today")
+            QCOMPARE(s.set_today_plan_count("早班", "2024年3月5日"), 1LL);
+        else if (change == "reopen")
+            QVERIFY(s.open(path_in(dir, "other.db")));
+
+        const Plan plan = s.load_plan_by_name("早班");
+        QCOMPARE(plan.id, id.toStdString());
+        QCOMPARE(plan.progress, progress.toStdString());
+        if (change == "today")
+            QCOMPARE(plan.today, std::string("1"));
+        // A name that was missing is found once another connection adds it.
+        exec_beside(file, "INSERT INTO data (nick, id) VALUES ('缺', 'found')");
+        if (change != "reopen")
+            QCOMPARE(s.load_plan_by_name("缺").id, std::string("found"));
+    }
+
     void list_plans_survives_changes_made_between_rows() {
         QTemporaryDir dir;
         store::PlanStore s;
