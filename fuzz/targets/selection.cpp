@@ -1,0 +1,34 @@
+// The listings a firing plan refreshes, for any plan. Input: sort, num, progress, then the ID
+// list, one per line.
+
+#include "fuzz_target.h"
+
+#include "common/text.h"
+#include "engine/selection.h"
+
+#include <algorithm>
+
+QICHENG_FUZZ_TARGET(selection) {
+    fuzz::Pieces pieces(data, size);
+    common::Plan plan;
+    plan.sort = pieces.next();
+    plan.num = pieces.next();
+    plan.progress = pieces.next();
+    plan.id = pieces.rest();
+    const std::string selection = engine::select_ids(plan);
+    if (plan.sort == "1")
+        FUZZ_CHECK(selection == plan.id);
+    else if (plan.sort != "2")
+        FUZZ_CHECK(selection.empty());
+    else {
+        const std::vector<std::string> ids = common::split_at_comma(plan.id);
+        const std::size_t bound = static_cast<std::size_t>(std::max<long long>(engine::kMaxBatchRepeats, 0)) + ids.size();
+        const std::vector<std::string> picked = common::split_at_comma(selection);
+        FUZZ_CHECK(picked.size() <= bound);
+        for (const std::string& id : picked)
+            FUZZ_CHECK(std::find(ids.begin(), ids.end(), id) != ids.end());
+    }
+    const std::string progress = engine::progress_of(selection);
+    FUZZ_CHECK(progress.size() <= selection.size());
+    return 0;
+}
