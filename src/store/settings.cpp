@@ -131,6 +131,23 @@ Profile parse(std::string bytes) {
     return p;
 }
 
+// Lines that ended at a lone CR (no LF left after them) would run into one line once a written
+// line brought an LF behind them, and the value just written could not be found again: such
+// breaks become CR LF before anything is added.
+Profile with_lf_breaks(Profile p) {
+    std::string bytes = p.utf8 ? std::string(kUtf8Bom) : std::string();
+    bool changed = false;
+    for (const Line& line : p.lines) {
+        const std::string_view raw = std::string_view(p.bytes).substr(line.begin, line.end - line.begin);
+        bytes.append(raw);
+        if (line.has_break && raw.back() == '\r') {
+            bytes.push_back('\n');
+            changed = true;
+        }
+    }
+    return changed ? parse(std::move(bytes)) : p;
+}
+
 bool is_quote(char c) { return c == '"' || c == '\''; }
 
 // The reader drops one pair of matching quotes around a value.
@@ -300,7 +317,7 @@ bool SettingsFile::write(const std::string& section, const std::string& key, con
         return false;
     }
 
-    const Profile p = parse(std::move(bytes));
+    const Profile p = with_lf_breaks(parse(std::move(bytes)));
     const std::string line = p.encode(key + "=" + protect_value(value)) + "\r\n";
     const std::string_view all(p.bytes);
     std::string out;
