@@ -14,15 +14,13 @@ std::string fired_key(const std::string& nick, const common::LocalTime& now) {
 }
 
 bool FiredNodes::fire_test(const common::Plan& plan, const common::LocalTime& now) {
-    std::string key = fired_key(plan.nick, now);
-    if (keys_.contains(key))
-        return false;
     // A plain search of the node text. The hour is always two digits, so "18:05" does not
-    // match at 08:05, and a node written "8:05" never matches at all.
+    // match at 08:05, and a node written "8:05" never matches at all. Searched before the key
+    // is built: the run loop asks for every plan several times a second and nearly always
+    // the minute is not a node.
     if (plan.times.find(hh_mm(now)) == std::string::npos)
         return false;
-    keys_.insert(std::move(key));
-    return true;
+    return keys_.insert(fired_key(plan.nick, now)).second;
 }
 
 bool FiredNodes::has_fired(const std::string& nick, const common::LocalTime& now) const {

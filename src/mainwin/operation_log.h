@@ -3,6 +3,7 @@
 // with CR LF ends, as the log is written; each one shows as one line of the box.
 
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <string>
 
 namespace mainwin {
@@ -18,10 +19,20 @@ public:
     // the window for minutes.
     static constexpr int kMaxLineLength = 10'000;
 
+    // Lines that follow one another closer than this are painted together: a run sends
+    // hundreds of requests a second to a fast site, and painting the box after every line
+    // would cost more than the requests. The text itself is in the box at once.
+    static constexpr int kPaintIntervalMs = 250;
+
     // Appends `text` at the end, caret moved there first, and scrolls to it.
     void append_text(const std::string& text);
     // What the box shows, with CR LF line ends.
     std::string text() const;
+
+private:
+    void hold_painting();
+
+    QTimer paint_pause_;
 };
 
 } // namespace mainwin

@@ -53,6 +53,7 @@ void PlanList::reload() {
     view_->setUpdatesEnabled(false);
     const auto repaint = qScopeGuard([this] { view_->setUpdatesEnabled(true); });
     view_->clear();
+    names_.clear();
     // The rows are read in one go so the query is finished before any handler runs between
     // two rows (a handler may itself read or change the database).
     std::vector<store::PlanRow> rows;
@@ -64,6 +65,7 @@ void PlanList::reload() {
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(kNumber, Qt::Unchecked);
         view_->addTopLevelItem(item);
+        names_.push_back(item->text(kName).toStdString());
         QCoreApplication::processEvents();
         // A reload that ran meanwhile has rebuilt the list; going on would add these rows twice.
         if (generation != reload_generation_)
@@ -78,6 +80,8 @@ QTreeWidgetItem* PlanList::row(int index) const {
 }
 
 std::string PlanList::name_at(int index) const {
+    if (index >= 0 && index < row_count() && static_cast<std::size_t>(index) < names_.size())
+        return names_[static_cast<std::size_t>(index)];
     const QTreeWidgetItem* item = row(index);
     return item ? item->text(kName).toStdString() : std::string();
 }

@@ -54,6 +54,9 @@ private:
     QTreeWidget* view_;
     QMenu* menu_;
     std::function<void()> double_click_;
+    // Column 1 of every row as the run loop reads it, several thousand times a second; the
+    // rows change only in reload(), which keeps this in step.
+    std::vector<std::string> names_;
     // Bumped by every reload, so one that ran inside another's event processing is noticed.
     unsigned reload_generation_ = 0;
 };
