@@ -131,6 +131,8 @@ private:
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Made before the application: the browser writes its profile until the application ends.
+    QTemporaryDir home;
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     const std::string mode = argc > 1 ? argv[1] : "latency";
@@ -139,7 +141,6 @@ int main(int argc, char* argv[]) {
     const int trials = latency ? 7 : 3;
 
     sitesim::Simulator sim;
-    QTemporaryDir home;
     if (!sim.start() || !home.isValid() || !sim.set_knob("require_login", "0")) {
         std::fprintf(stderr, "cannot start the simulator\n");
         return 1;

@@ -1,0 +1,157 @@
+// Start-up and memory of the wired program (its own clock, no power-off).
+//
+//   startup_bench           runs itself five times each way and prints the medians
+//   startup_bench --once    one start: seconds from process start to the main window's first
+//                           expose, resident memory then, and after 100,000 log lines and
+//                           100,000 fired keys
+//   startup_bench --bare    one start of a bare Qt window, the baseline
+//
+// Run with QT_QPA_PLATFORM=offscreen and QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu".
+
+#include "bench_support.h"
+
+#include "app/program.h"
+#include "common/wait.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QWindow>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+namespace {
+
+constexpr int kRuns = 5;
+constexpr int kLines = 100'000;
+constexpr int kKeys = 100'000;
+
+// Notes the first expose of the window it watches.
+class ExposeWatch final : public QObject {
+public:
+    double at = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Expose && at == 0)
+            at = bench::seconds_since_process_start();
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+double wait_for_expose(QWidget& window) {
+    ExposeWatch watch;
+    window.show();
+    window.windowHandle()->installEventFilter(&watch);
+    const double give_up = bench::monotonic_seconds() + 30;
+    while (watch.at == 0 && bench::monotonic_seconds() < give_up)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return watch.at;
+}
+
+int bare() {
+    QWidget window;
+    window.resize(880, 520);
+    std::printf("startup=%.3f\n", wait_for_expose(window));
+    return 0;
+}
+
+int once(const QTemporaryDir& home) {
+    const std::filesystem::path data = std::filesystem::path(home.path().toStdString()) / "data";
+    std::filesystem::create_directories(data);
+    const common::SystemClock clock;
+    app::Program program(data, clock, nullptr);
+    if (!program.ready())
+        return 1;
+    const double startup = wait_for_expose(program.window());
+    // The plan list is read and the browser profile settles right after the first showing.
+    common::paced_wait(1000);
+    const long rss_start = bench::resident_kb();
+
+    engine::RunLoop& loop = program.window().run_loop();
+    const auto append_lines = [&loop] {
+        for (int i = 0; i < kLines; ++i) {
+            loop.append_log("方案" + std::to_string(i % 1000) + " " + std::to_string(10001 + i) + "  成功");
+            if (i % 1000 == 0)
+                QCoreApplication::processEvents();
+        }
+    };
+    append_lines();
+    common::Plan plan;
+    plan.times = "08:05";
+    const common::LocalTime now{.year = 2024, .month = 3, .day = 5, .hour = 8, .minute = 5};
+    for (int i = 0; i < kKeys; ++i) {
+        plan.nick = "方案" + std::to_string(i);
+        loop.fired_nodes().fire_test(plan, now);
+    }
+    common::paced_wait(500);
+    const long rss_after = bench::resident_kb();
+    // As many lines again: a bounded log holds its size.
+    append_lines();
+    common::paced_wait(500);
+    const long rss_again = bench::resident_kb();
+    const auto* log = program.window().findChild<QPlainTextEdit*>(QStringLiteral("编辑框记录"));
+    std::printf("startup=%.3f rss_start=%ld rss_after=%ld rss_again=%ld log_lines=%d keys=%zu\n", startup, rss_start,
+                rss_after, rss_again,
+                log ? log->blockCount() : -1, loop.fired_nodes().size());
+    return 0;
+}
+
+// Runs this program with `flag` and returns the numbers it printed, by name.
+std::map<std::string, double> run_child(const char* self, const char* flag) {
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QString::fromLocal8Bit(self), {QString::fromLatin1(flag)});
+    child.waitForFinished(120'000);
+    std::map<std::string, double> values;
+    for (const QByteArray& field : child.readAllStandardOutput().simplified().split(' ')) {
+        const qsizetype eq = field.indexOf('=');
+        if (eq > 0)
+            values[field.left(eq).toStdString()] = field.mid(eq + 1).toDouble();
+    }
+    return values;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    const bool is_once = argc > 1 && std::strcmp(argv[1], "--once") == 0;
+    const bool is_bare = argc > 1 && std::strcmp(argv[1], "--bare") == 0;
+    if (is_once || is_bare) {
+        // Made before the application: the browser writes its profile until the application ends.
+        QTemporaryDir home;
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        QApplication app(argc, argv);
+        return is_once ? once(home) : bare();
+    }
+    QCoreApplication app(argc, argv);
+    std::vector<double> startup, bare_startup, growth;
+    double rss_start = 0, rss_after = 0, rss_again = 0, lines = 0;
+    for (int i = 0; i < kRuns; ++i) {
+        // Side by side, so both see the same load on the machine.
+        bare_startup.push_back(run_child(argv[0], "--bare")["startup"]);
+        std::map<std::string, double> run = run_child(argv[0], "--once");
+        startup.push_back(run["startup"]);
+        growth.push_back((run["rss_after"] - run["rss_start"]) / 1024);
+        rss_start = run["rss_start"] / 1024;
+        rss_after = run["rss_after"] / 1024;
+        rss_again = run["rss_again"] / 1024;
+        lines = run["log_lines"];
+    }
+    const double s = bench::median(startup);
+    const double g = bench::median(growth);
+    std::fprintf(stderr, "start-up: median %.0f ms (bare Qt window %.0f ms); memory %.0f MB, then %.0f MB (log %.0f lines)\n",
+                 s * 1000, bench::median(bare_startup) * 1000, rss_start, rss_after, lines);
+    bench::print_row("start-up to the main window shown", "< 1.5 s",
+                     bench::format("median %.2f s", s) + bench::format(" (bare Qt window %.2f s)", bench::median(bare_startup)) +
+                         (s < 1.5 ? ": met" : ": MISSED"));
+    bench::print_row("memory after 100,000 log lines and fired keys", "<= +50 MB",
+                     bench::format("+%.0f MB", g) + bench::format(" (%.0f MB", rss_start) +
+                         bench::format(" -> %.0f MB", rss_after) + bench::format(", %.0f MB after 100,000 more lines", rss_again) +
+                         bench::format("; the log holds %.0f lines)", lines) +
+                         (g <= 50 ? ": met" : ": MISSED"));
+    return 0;
+}
