@@ -1,5 +1,7 @@
 // Times the main window's plan-list reload over many plans and the log over long runs and
-// oversized lines. Run by hand: QT_QPA_PLATFORM=offscreen main_window_bench [plans]
+// oversized lines, medians of five. QT_QPA_PLATFORM=offscreen main_window_bench [plans]
+
+#include "bench_support.h"
 
 #include "common/clock.h"
 #include "engine/refresher.h"
@@ -11,6 +13,8 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <vector>
 
 namespace {
 
@@ -43,20 +47,29 @@ int main(int argc, char* argv[]) {
     window.show();
     QCoreApplication::processEvents();
 
-    QElapsedTimer timer;
-    timer.start();
-    window.reload_plan_list();
-    std::printf("reload of %d plans: %lld ms\n", plans, static_cast<long long>(timer.elapsed()));
-
-    timer.restart();
-    for (int i = 0; i < 20'000; ++i)
-        window.append_log_line("08:05:00  方案1 101  成功\r\n");
-    QCoreApplication::processEvents();
-    std::printf("20000 log lines: %lld ms\n", static_cast<long long>(timer.elapsed()));
-
-    timer.restart();
-    window.append_log_line("08:05:00  方案1 101  " + std::string(1'000'000, 'x') + "\r\n");
-    QCoreApplication::processEvents();
-    std::printf("one log line of a megabyte: %lld ms\n", static_cast<long long>(timer.elapsed()));
+    // Medians of five, the machine being shared.
+    constexpr int kRepeats = 5;
+    const auto median_ms = [](const std::function<void()>& work) {
+        std::vector<double> times;
+        for (int i = 0; i < kRepeats; ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            work();
+            QCoreApplication::processEvents();
+            times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        }
+        return bench::median(times);
+    };
+    const double reload = median_ms([&] { window.reload_plan_list(); });
+    const double lines = median_ms([&] {
+        for (int i = 0; i < 4'000; ++i)
+            window.append_log_line("08:05:00  方案1 101  成功\r\n");
+    });
+    const double huge = median_ms([&] { window.append_log_line("08:05:00  方案1 101  " + std::string(1'000'000, 'x') + "\r\n"); });
+    std::fprintf(stderr, "reload of %d plans: %.0f ms; 4000 log lines: %.0f ms; a log line of a megabyte: %.1f ms\n", plans,
+                 reload, lines, huge);
+    bench::print_row("plan list reload, " + std::to_string(plans) + " plans", "-", bench::format("median %.0f ms", reload));
+    bench::print_row("log, 1,000 lines appended", "-", bench::format("median %.0f ms", lines / 4));
+    bench::print_row("log, one line of a megabyte", "-", bench::format("median %.1f ms", huge));
     return 0;
 }
