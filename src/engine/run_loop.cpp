@@ -53,15 +53,22 @@ void RunLoop::sweep() {
     // Rows added or removed during the sweep do not change how many are visited.
     const int rows = view_.plan_row_count();
     view_.show_run_state("任务执行中 " + run_state_time(clock_.local_now()));
+    // Rows visited without a wait in between see the database as of the first of them; a firing
+    // waits, and handlers or other programs may change plans meanwhile, so a new batch follows.
+    store_.begin_read_batch();
     for (int row = 0; row < rows; ++row) {
         // Read afresh for every row: an edit saved during a wait counts at once.
         const common::Plan plan = store_.load_plan_by_name(view_.plan_name_at(row));
-        if (fired_.fire_test(plan, clock_.local_now()))
+        if (fired_.fire_test(plan, clock_.local_now())) {
+            store_.end_read_batch();
             fire_plan(plan);
+            store_.begin_read_batch();
+        }
         // Handlers run inside the waits of a firing and may have stopped the run.
         if (running_ == 0)
             break;
     }
+    store_.end_read_batch();
 }
 
 void RunLoop::fire_plan(const common::Plan& plan) {

@@ -12,8 +12,9 @@ class OperationLog final : public QPlainTextEdit {
 public:
     explicit OperationLog(QWidget* parent);
 
-    // Lines kept; older ones are dropped from the top so a run of many days stays fast.
-    static constexpr int kMaxLines = 100'000;
+    // Lines kept; older ones are dropped from the top so a run of many days stays fast and
+    // small. 50,000 lines are days of refreshes; each costs the text view about 630 bytes.
+    static constexpr int kMaxLines = 50'000;
     // Characters shown of one line; the rest gives way to "…". Laying out a line costs time
     // that grows with the square of its length, and a site message of a megabyte would hold
     // the window for minutes.

@@ -71,8 +71,14 @@ public:
             clear();
             return false;
         }
-        long long version = -1;
-        const bool ok = data_version.run({}, [&](const Statement& s) { version = common::text_to_int(s.text(0)); });
+        long long version = version_;
+        bool ok = true;
+        // Inside a read batch the file's version is looked at once; this connection's own
+        // writes are still seen at once through the change count, which costs no I/O.
+        if (!batch_open_ || !batch_looked_) {
+            ok = data_version.run({}, [&](const Statement& s) { version = common::text_to_int(s.text(0)); });
+            batch_looked_ = batch_open_ && ok;
+        }
         const long long changes = sqlite3_total_changes64(db.handle());
         // A failed look counts as a change, and so does a cache grown past any plan list.
         if (!ok || version != version_ || changes != changes_ || plans_.size() > kMaxPlans) {
@@ -91,12 +97,18 @@ public:
         plans_.clear();
         version_ = -1;
     }
+    void open_batch(bool open) {
+        batch_open_ = open;
+        batch_looked_ = false;
+    }
 
 private:
     static constexpr std::size_t kMaxPlans = 100'000;
     std::unordered_map<std::string, common::Plan> plans_;
     long long version_ = -1;
     long long changes_ = -1;
+    bool batch_open_ = false;
+    bool batch_looked_ = false;
 };
 
 } // namespace
@@ -150,6 +162,10 @@ void PlanStore::list_plans(const std::function<void(const PlanRow&)>& row) {
     for (const PlanRow& r : rows)
         row(r);
 }
+
+void PlanStore::begin_read_batch() { impl_->cache.open_batch(true); }
+
+void PlanStore::end_read_batch() { impl_->cache.open_batch(false); }
 
 common::Plan PlanStore::load_plan_by_name(const std::string& nick) {
     common::Plan plan;

@@ -32,6 +32,13 @@ public:
     void list_plans(const std::function<void(const PlanRow&)>& row);
     // The first row with that name, or the empty plan.
     common::Plan load_plan_by_name(const std::string& nick);
+    // Between these two, lookups by name look at whether another program changed the file only
+    // once, at the first lookup; this store's own writes are seen at once as always. The run
+    // loop opens one batch for each stretch of a sweep in which nothing waits and no handler
+    // runs: the stretch then sees the file as of its start, as if another program's commit had
+    // come just after it, and a sweep of a thousand plans costs one look instead of a thousand.
+    void begin_read_batch();
+    void end_read_batch();
     // Replaces every row of that name by one new row (nick, id, times, sort, num, interval,
     // sort1, numall), in one transaction: when the insert fails the earlier rows stay.
     bool save_plan(const common::Plan& plan);

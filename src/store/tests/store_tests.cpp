@@ -274,6 +274,28 @@ private Q_SLOTS:
             QCOMPARE(s.load_plan_by_name("缺").id, std::string("found"));
     }
 
+    void a_read_batch_looks_at_other_programs_once() {
+        QTemporaryDir dir;
+        const fs::path file = path_in(dir, "data.db");
+        store::PlanStore s;
+        QVERIFY(s.open(file));
+        QVERIFY(s.save_plan(saved_plan("早班")));
+        s.begin_read_batch();
+        QCOMPARE(s.load_plan_by_name("早班").id, std::string("a,b,c"));
+        exec_beside(file, "UPDATE data SET id = 'other' WHERE nick = '早班'");
+        // The batch sees the file as of its first lookup...
+        QCOMPARE(s.load_plan_by_name("早班").id, std::string("a,b,c"));
+        // ...but this store's own writes at once.
+        QVERIFY(s.set_progress("早班", "b"));
+        QCOMPARE(s.load_plan_by_name("早班").progress, std::string("b"));
+        s.end_read_batch();
+        s.begin_read_batch();
+        QCOMPARE(s.load_plan_by_name("早班").id, std::string("other"));
+        s.end_read_batch();
+        exec_beside(file, "UPDATE data SET id = 'again' WHERE nick = '早班'");
+        QCOMPARE(s.load_plan_by_name("早班").id, std::string("again"));
+    }
+
     void list_plans_survives_changes_made_between_rows() {
         QTemporaryDir dir;
         store::PlanStore s;
