@@ -29,6 +29,8 @@ public:
     // Sets the run flag to 0; the plan being visited is finished first.
     void stop() { running_ = 0; }
     bool running() const { return running_ == 1; }
+    // True from start() until it returns, also while the loop unwinds after the flag dropped.
+    bool in_run() const { return in_run_; }
 
     // Appends "HH:MM:SS  message\r\n" to the log.
     void append_log(const std::string& message);

@@ -145,12 +145,9 @@ void MainWindow::on_hot_key(int id) {
 }
 
 void MainWindow::start_run() {
-    if (in_run_)
-        return;
-    in_run_ = true;
     run_loop_.start();
-    in_run_ = false;
-    if (close_after_run_) {
+    // A start from inside a run returns at once; only the outermost one closes the window.
+    if (close_after_run_ && !run_loop_.in_run()) {
         close_confirmed_ = true;
         close();
     }
@@ -174,7 +171,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (in_run_) {
+    if (run_loop_.in_run()) {
         // The run loop is working inside the start button's handler with this window's
         // controls; the window goes once the loop has finished its plan and unwound.
         close_after_run_ = true;

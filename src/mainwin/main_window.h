@@ -99,9 +99,6 @@ private:
     std::string edited_plan_name_;
     bool database_open_ = false;
     bool activated_ = false;
-    // True while start_run() is inside the run loop, also while the loop is unwinding after
-    // the flag dropped.
-    bool in_run_ = false;
     // The user said Yes to closing while a run was in progress: close once it has ended.
     bool close_after_run_ = false;
     bool close_confirmed_ = false;
