@@ -1,5 +1,6 @@
 #include "bench_support.h"
 
+#include "site-sim/simulator.h"
 #include "store/plan_store.h"
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <unistd.h>
 
@@ -53,15 +55,40 @@ double seconds_since_process_start() {
 
 double median(std::vector<double> values) {
     if (values.empty())
-        return 0;
+        return std::numeric_limits<double>::quiet_NaN();
     std::sort(values.begin(), values.end());
     const std::size_t mid = values.size() / 2;
     return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
-void print_row(const std::string& figure, const std::string& target, const std::string& measured) {
+std::string verdict(bool met) { return met ? ": met" : ": MISSED"; }
+
+Checks& Checks::require(bool condition, const std::string& reason) {
+    if (!condition && failure_.empty())
+        failure_ = reason.empty() ? "a check failed" : reason;
+    return *this;
+}
+
+void Report::row(const std::string& figure, const std::string& target, const Checks& checks, const std::string& measured) {
+    if (!checks.passed()) {
+        failed(figure, target, checks.failure());
+        return;
+    }
     std::printf("ROW\t%s\t%s\t%s\n", figure.c_str(), target.c_str(), measured.c_str());
     std::fflush(stdout);
+}
+
+void Report::failed(const std::string& figure, const std::string& target, const std::string& reason) {
+    failed_ = true;
+    std::printf("ROW\t%s\t%s\tFAILED: %s\n", figure.c_str(), target.c_str(), reason.c_str());
+    std::fflush(stdout);
+    std::fprintf(stderr, "FAILED: %s: %s\n", figure.c_str(), reason.c_str());
+}
+
+void Report::end_now() const {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(exit_status());
 }
 
 std::string format(const char* pattern, double value) {
@@ -74,6 +101,13 @@ double bench_seconds(double fallback) {
     const char* text = std::getenv("QICHENG_BENCH_SECONDS");
     const double value = text ? std::atof(text) : 0;
     return value > 0 ? value : fallback;
+}
+
+bool start_site(sitesim::Simulator& sim) {
+    if (!sim.start())
+        return false;
+    const char* fault = std::getenv("QICHENG_BENCH_SITE_FAULT");
+    return !fault || !*fault || sim.set_knob("fault", fault);
 }
 
 bool write_plans(const std::filesystem::path& file, int count, const std::string& ids, const std::string& times) {

@@ -12,6 +12,7 @@
 
 #include "app/program.h"
 #include "common/wait.h"
+#include "mainwin/operation_log.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -22,6 +23,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -32,31 +34,35 @@ constexpr int kKeys = 100'000;
 // Notes the first expose of the window it watches.
 class ExposeWatch final : public QObject {
 public:
-    double at = 0;
+    std::optional<double> at;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Expose && at == 0)
+        if (event->type() == QEvent::Expose && !at)
             at = bench::seconds_since_process_start();
         return QObject::eventFilter(watched, event);
     }
 };
 
-double wait_for_expose(QWidget& window) {
+// Seconds from process start to the window's first expose; nothing when it never came.
+std::optional<double> wait_for_expose(QWidget& window) {
     ExposeWatch watch;
     window.show();
     window.windowHandle()->installEventFilter(&watch);
     const double give_up = bench::monotonic_seconds() + 30;
-    while (watch.at == 0 && bench::monotonic_seconds() < give_up)
+    while (!watch.at && bench::monotonic_seconds() < give_up)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     return watch.at;
 }
 
+// A child's numbers go to standard output as "name=value" fields; one without "exposed=1"
+// never showed its window.
 int bare() {
     QWidget window;
     window.resize(880, 520);
-    std::printf("startup=%.3f\n", wait_for_expose(window));
-    return 0;
+    const std::optional<double> startup = wait_for_expose(window);
+    std::printf("exposed=%d startup=%.3f\n", startup ? 1 : 0, startup.value_or(0));
+    return startup ? 0 : 1;
 }
 
 int once(const QTemporaryDir& home) {
@@ -66,7 +72,11 @@ int once(const QTemporaryDir& home) {
     app::Program program(data, clock, nullptr);
     if (!program.ready())
         return 1;
-    const double startup = wait_for_expose(program.window());
+    const std::optional<double> startup = wait_for_expose(program.window());
+    if (!startup) {
+        std::printf("exposed=0\n");
+        return 1;
+    }
     // The plan list is read and the browser profile settles right after the first showing.
     common::paced_wait(1000);
     const long rss_start = bench::resident_kb();
@@ -94,25 +104,44 @@ int once(const QTemporaryDir& home) {
     common::paced_wait(500);
     const long rss_again = bench::resident_kb();
     const auto* log = program.window().findChild<QPlainTextEdit*>(QStringLiteral("编辑框记录"));
-    std::printf("startup=%.3f rss_start=%ld rss_after=%ld rss_again=%ld log_lines=%d keys=%zu\n", startup, rss_start,
-                rss_after, rss_again,
-                log ? log->blockCount() : -1, loop.fired_nodes().size());
+    std::printf("exposed=1 startup=%.3f rss_start=%ld rss_after=%ld rss_again=%ld log_lines=%d keys=%zu\n", *startup,
+                rss_start, rss_after, rss_again, log ? log->blockCount() : -1, loop.fired_nodes().size());
     return 0;
 }
 
-// Runs this program with `flag` and returns the numbers it printed, by name.
-std::map<std::string, double> run_child(const char* self, const char* flag) {
+// One child's numbers by name, and why it did not measure when it did not.
+struct ChildRun {
+    std::map<std::string, double> values;
+    std::string failure;
+    double operator[](const std::string& name) const {
+        const auto found = values.find(name);
+        return found == values.end() ? 0 : found->second;
+    }
+};
+
+// Runs this program with `flag` and reads the numbers it printed.
+ChildRun run_child(const char* self, const char* flag) {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QString::fromLocal8Bit(self), {QString::fromLatin1(flag)});
-    child.waitForFinished(120'000);
-    std::map<std::string, double> values;
+    ChildRun run;
+    if (!child.waitForFinished(120'000)) {
+        child.kill();
+        child.waitForFinished();
+        run.failure = std::string(flag) + " did not end within 120 s";
+    } else if (child.exitStatus() != QProcess::NormalExit) {
+        run.failure = std::string(flag) + " crashed";
+    } else if (child.exitCode() != 0) {
+        run.failure = std::string(flag) + " ended with status " + std::to_string(child.exitCode());
+    }
     for (const QByteArray& field : child.readAllStandardOutput().simplified().split(' ')) {
         const qsizetype eq = field.indexOf('=');
         if (eq > 0)
-            values[field.left(eq).toStdString()] = field.mid(eq + 1).toDouble();
+            run.values[field.left(eq).toStdString()] = field.mid(eq + 1).toDouble();
     }
-    return values;
+    if (run.failure.empty() && run["exposed"] != 1)
+        run.failure = std::string(flag) + ": the window never appeared";
+    return run;
 }
 
 } // namespace
@@ -130,10 +159,21 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     std::vector<double> startup, bare_startup, growth;
     double rss_start = 0, rss_after = 0, rss_again = 0, lines = 0;
+    bench::Checks startup_checks, memory_checks;
     for (int i = 0; i < kRuns; ++i) {
         // Side by side, so both see the same load on the machine.
-        bare_startup.push_back(run_child(argv[0], "--bare")["startup"]);
-        std::map<std::string, double> run = run_child(argv[0], "--once");
+        const ChildRun bare_run = run_child(argv[0], "--bare");
+        const ChildRun run = run_child(argv[0], "--once");
+        startup_checks.require(bare_run.failure.empty(), bare_run.failure).require(run.failure.empty(), run.failure);
+        memory_checks.require(run.failure.empty(), run.failure)
+            .require(run["rss_start"] > 0 && run["rss_after"] > 0 && run["rss_again"] > 0, "no resident memory read")
+            .require(run["keys"] == kKeys, bench::format("%.0f fired keys held", run["keys"]) + " of " + std::to_string(kKeys))
+            .require(run["log_lines"] == mainwin::OperationLog::kMaxLines,
+                     bench::format("the log holds %.0f lines", run["log_lines"]) + ", not its bound of " +
+                         std::to_string(mainwin::OperationLog::kMaxLines));
+        if (!run.failure.empty() || !bare_run.failure.empty())
+            break;
+        bare_startup.push_back(bare_run["startup"]);
         startup.push_back(run["startup"]);
         growth.push_back((run["rss_after"] - run["rss_start"]) / 1024);
         rss_start = run["rss_start"] / 1024;
@@ -145,13 +185,13 @@ int main(int argc, char* argv[]) {
     const double g = bench::median(growth);
     std::fprintf(stderr, "start-up: median %.0f ms (bare Qt window %.0f ms); memory %.0f MB, then %.0f MB (log %.0f lines)\n",
                  s * 1000, bench::median(bare_startup) * 1000, rss_start, rss_after, lines);
-    bench::print_row("start-up to the main window shown", "< 1.5 s",
-                     bench::format("median %.2f s", s) + bench::format(" (bare Qt window %.2f s)", bench::median(bare_startup)) +
-                         (s < 1.5 ? ": met" : ": MISSED"));
-    bench::print_row("memory after 100,000 log lines and fired keys", "<= +50 MB",
-                     bench::format("+%.0f MB", g) + bench::format(" (%.0f MB", rss_start) +
-                         bench::format(" -> %.0f MB", rss_after) + bench::format(", %.0f MB after 100,000 more lines", rss_again) +
-                         bench::format("; the log holds %.0f lines)", lines) +
-                         (g <= 50 ? ": met" : ": MISSED"));
-    return 0;
+    bench::Report report;
+    report.row("start-up to the main window shown", "< 1.5 s", startup_checks,
+               bench::format("median %.2f s", s) + bench::format(" (bare Qt window %.2f s)", bench::median(bare_startup)) +
+                   bench::verdict(s < 1.5));
+    report.row("memory after 100,000 log lines and fired keys", "<= +50 MB", memory_checks,
+               bench::format("+%.0f MB", g) + bench::format(" (%.0f MB", rss_start) +
+                   bench::format(" -> %.0f MB", rss_after) + bench::format(", %.0f MB after 100,000 more lines", rss_again) +
+                   bench::format("; the log holds %.0f lines)", lines) + bench::verdict(g <= 50));
+    return report.exit_status();
 }

@@ -44,21 +44,28 @@ Sample sample(const mainwin::MainWindow& window) {
             const_cast<mainwin::MainWindow&>(window).run_loop().sweep_count()};
 }
 
-void measure(int plans, double seconds) {
+void measure(bench::Report& report, int plans, double seconds) {
+    const std::string figure = "sweep, " + std::to_string(plans) + " plans, none due";
+    const std::string target = plans == 1000 ? "<= 1 % of a core" : "-";
     QTemporaryDir dir;
     const std::filesystem::path file = std::filesystem::path(dir.path().toStdString()) / "data.db";
     // Nodes at 08:00 to 08:50; the clock stands at noon.
     if (!bench::write_plans(file, plans, "10001,10002,10003", "08:00,08:10,08:20,08:30,08:40,08:50")) {
-        std::fprintf(stderr, "cannot write %d plans\n", plans);
-        std::exit(1);
+        report.failed(figure, target, "cannot write the plans");
+        return;
     }
     const common::ManualClock clock({.year = 2024, .month = 3, .day = 5, .hour = 12});
     store::PlanStore store;
     CountingRefresher refresher;
     mainwin::MainWindow window({.clock = clock, .store = store, .database_file = file, .refresher = refresher});
     window.show();
-    while (window.plan_row_count() < plans)
+    const double give_up = bench::monotonic_seconds() + 60;
+    while (window.plan_row_count() < plans && bench::monotonic_seconds() < give_up)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (window.plan_row_count() != plans) {
+        report.failed(figure, target, "the list shows " + std::to_string(window.plan_row_count()) + " plans");
+        return;
+    }
 
     // The idle window first, as the baseline of the share.
     const Sample idle_start = sample(window);
@@ -96,17 +103,21 @@ void measure(int plans, double seconds) {
 
     const double wall = previous.wall - first.wall;
     const double share = (previous.cpu - first.cpu) / wall;
-    const double sweeps_per_second = static_cast<double>(previous.sweeps - first.sweeps) / wall;
+    const std::uint64_t sweeps = previous.sweeps - first.sweeps;
+    const double sweeps_per_second = static_cast<double>(sweeps) / wall;
     const double ms = bench::median(per_sweep_ms);
     std::fprintf(stderr,
                  "sweep, %d plans: %.3f ms CPU per sweep (median of %zu slices), %.1f sweeps/s, process %.2f %% of a "
                  "core (idle window %.2f %%), %d refreshes\n",
                  plans, ms, per_sweep_ms.size(), sweeps_per_second, share * 100, idle_share * 100, refresher.calls);
-    const std::string target = plans == 1000 ? "<= 1 % of a core" : "-";
-    bench::print_row("sweep, " + std::to_string(plans) + " plans, none due", target,
-                     bench::format("%.2f %% of a core", share * 100) + bench::format(" (idle %.2f %%)", idle_share * 100) +
-                         bench::format(", %.3f ms CPU/sweep", ms) + bench::format(", %.1f sweeps/s", sweeps_per_second) +
-                         (plans == 1000 ? (share <= 0.01 ? ": met" : ": MISSED") : ""));
+    bench::Checks checks;
+    checks.require(started && wall > 0, "the run did not start")
+        .require(sweeps > 0 && !per_sweep_ms.empty(), "the run loop did not sweep")
+        .require(refresher.calls == 0, std::to_string(refresher.calls) + " refreshes sent although none was due");
+    report.row(figure, target, checks,
+               bench::format("%.2f %% of a core", share * 100) + bench::format(" (idle %.2f %%)", idle_share * 100) +
+                   bench::format(", %.3f ms CPU/sweep", ms) + bench::format(", %.1f sweeps/s", sweeps_per_second) +
+                   (plans == 1000 ? bench::verdict(share <= 0.01) : ""));
 }
 
 } // namespace
@@ -119,7 +130,8 @@ int main(int argc, char* argv[]) {
         sizes.push_back(std::atoi(argv[i]));
     if (sizes.empty())
         sizes = {10, 100, 1000, 10000};
+    bench::Report report;
     for (const int plans : sizes)
-        measure(plans, seconds);
-    return 0;
+        measure(report, plans, seconds);
+    return report.exit_status();
 }
