@@ -1,11 +1,11 @@
-#include "app/logind_power_off.h"
+#include "app/system_power_off.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 
 namespace app {
 
-void LogindPowerOff::power_off() {
+void SystemPowerOff::power_off() {
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PowerOff"));

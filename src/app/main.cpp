@@ -1,7 +1,8 @@
-// The program qicheng: shows the main window over the data folder and ends when it is closed.
+// The program qicheng (and its demo build qicheng-demo, which differs only in its power-off): shows
+// the main window over the data folder and ends when it is closed.
 
-#include "app/logind_power_off.h"
 #include "app/program.h"
+#include "app/system_power_off.h"
 #include "common/clock.h"
 #include "common/paths.h"
 
@@ -17,7 +18,7 @@ int main(int argc, char* argv[]) {
     // A folder that cannot be made shows up as the database failing to open.
     common::ensure_data_dir();
     const common::SystemClock clock;
-    app::LogindPowerOff power_off;
+    app::SystemPowerOff power_off;
     app::Program program(common::data_dir(), clock, &power_off);
     if (!program.ready())
         return 1;
