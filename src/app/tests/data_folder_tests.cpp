@@ -6,51 +6,25 @@
 #include "common/clock.h"
 #include "common/encoding.h"
 #include "editor/plan_editor.h"
+#include "mainwin/lock_window.h"
 #include "store/plan_store.h"
 #include "store/settings.h"
+#include "store/tests/ordinary_user_files.h"
 #include "uikit/message_box.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <fstream>
 #include <sstream>
-#include <sys/fsuid.h>
-#include <unistd.h>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// Root passes over file permissions; the tests run as root in CI. While this lives, file
-// access of the calling thread (the one that runs the program here) is checked as an ordinary
-// user's, and the folder it works in belongs to that user.
-class OrdinaryUserFiles final {
-public:
-    explicit OrdinaryUserFiles(const fs::path& folder) {
-        if (geteuid() != 0)
-            return;
-        for (const auto& entry : fs::recursive_directory_iterator(folder))
-            (void)lchown(entry.path().c_str(), kUser, kUser);
-        (void)lchown(folder.c_str(), kUser, kUser);
-        setfsuid(kUser);
-        setfsgid(kUser);
-        active_ = true;
-    }
-    ~OrdinaryUserFiles() {
-        if (active_) {
-            setfsuid(0);
-            setfsgid(0);
-        }
-    }
-    OrdinaryUserFiles(const OrdinaryUserFiles&) = delete;
-    OrdinaryUserFiles& operator=(const OrdinaryUserFiles&) = delete;
-
-private:
-    static constexpr uid_t kUser = 65534;
-    bool active_ = false;
-};
+using storetest::OrdinaryUserFiles;
 
 std::string contents_of(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -152,13 +126,14 @@ private Q_SLOTS:
         QTest::newRow("read-only data folder") << true;
     }
 
-    // The program starts over a read-only settings file and keeps reading it.
+    // The program starts over a read-only settings file and keeps reading it: the lock takes
+    // the password the file holds, read when it is typed.
     void a_read_only_settings_file_does_not_stop_the_program() {
         QTemporaryDir home;
         const fs::path root = home.path().toStdString();
         const fs::path data = root / "data";
         fs::create_directories(data);
-        write_file(data / "pz.ini", common::to_gbk("[搜房网]\r\nbackoffice=127.0.0.1:9\r\n"));
+        write_file(data / "pz.ini", common::to_gbk("[搜房网]\r\nbackoffice=127.0.0.1:9\r\npass=锁屏密码\r\n"));
         fs::permissions(data / "pz.ini", kReadOnly);
 
         uikit::MessageBoxRecorder boxes;
@@ -166,6 +141,18 @@ private Q_SLOTS:
         OrdinaryUserFiles ordinary(root);
         app::Program program(data, clock, nullptr, 1);
         QVERIFY(program.ready());
+        mainwin::MainWindow& window = program.window();
+        window.show();
+        window.lock_button()->click();
+        QPointer<mainwin::LockWindow> lock = window.lock_controller().lock_window();
+        QVERIFY(lock && lock->isVisible());
+        QVERIFY(!window.isVisible());
+        auto* typed = lock->findChild<QLineEdit*>(QStringLiteral("编辑框1"));
+        auto* unlock = lock->findChild<QPushButton*>(QStringLiteral("按钮1"));
+        QVERIFY(typed && unlock);
+        typed->setText(QStringLiteral("锁屏密码"));
+        unlock->click();
+        QVERIFY(window.isVisible());
         QVERIFY(boxes.texts().isEmpty());
     }
 };

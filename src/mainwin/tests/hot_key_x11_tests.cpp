@@ -108,6 +108,7 @@ private Q_SLOTS:
         press(QStringLiteral("alt+a"));
         QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), kKeyEffectMs);
 
+        // The lock keeps the hot key: Alt+A flips the lock window now.
         window.lock_button()->click();
         QPointer<mainwin::LockWindow> lock = window.lock_controller().lock_window();
         QVERIFY(lock && lock->isVisible() && !window.isVisible());
