@@ -87,7 +87,10 @@ std::size_t bare_curl_loop(sitesim::Simulator& sim, const std::vector<sitesim::R
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, keep_body);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
+    // A site that stops answering ends the loop instead of holding it; no signal for the limit,
+    // as other threads run.
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     std::size_t succeeded = 0;
     for (const sitesim::RecordedRequest& r : sent) {
         const std::string url = sim.url(r.target);
