@@ -79,7 +79,7 @@ private Q_SLOTS:
         // grab would have caught it.
         window.activateWindow();
         typed->setFocus();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QVERIFY(QTest::qWaitForWindowActive(&window, kKeyEffectMs));
         const int before = presses;
         press(QStringLiteral("a"));
         QTRY_COMPARE_WITH_TIMEOUT(typed->text(), QStringLiteral("a"), kKeyEffectMs);
@@ -101,7 +101,7 @@ private Q_SLOTS:
         });
         QVERIFY(window.hot_key_id() != 0);
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, kKeyEffectMs));
 
         press(QStringLiteral("alt+a"));
         QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), kKeyEffectMs);
