@@ -45,16 +45,18 @@ struct Statements {
           read_total(db, "SELECT num FROM num WHERE date1 = ?1 ORDER BY rowid LIMIT 1"),
           update_total(db, "UPDATE num SET num = ?2 WHERE date1 = ?1"),
           insert_total(db, "INSERT INTO num (date1, num) VALUES (?1, ?2)"),
+          counts_on(db, "SELECT nick, today FROM data WHERE date1 = ?1 ORDER BY rowid"),
           data_version(db, "PRAGMA data_version") {}
 
     // A table without the expected columns fails here, at open, rather than on every use.
     bool ok() const {
         return list.ok() && load.ok() && remove.ok() && insert.ok() && progress.ok() && read_today.ok() &&
-               write_today.ok() && read_total.ok() && update_total.ok() && insert_total.ok() && data_version.ok();
+               write_today.ok() && read_total.ok() && update_total.ok() && insert_total.ok() && counts_on.ok() &&
+               data_version.ok();
     }
 
     Statement list, load, remove, insert, progress, read_today, write_today, read_total, update_total,
-        insert_total, data_version;
+        insert_total, counts_on, data_version;
 };
 
 // The plans read by name since the database last changed. The run loop reads every plan of its
@@ -248,6 +250,17 @@ void PlanStore::count_one_success_today(const std::string& date) {
     else
         impl_->sql->insert_total.run({date, "1"});
     tx.commit();
+}
+
+void PlanStore::list_plan_counts_on(const std::string& date,
+                                    const std::function<void(const std::string&, const std::string&)>& row) {
+    if (!is_open())
+        return;
+    // Read to the end before the caller sees a row, as in list_plans().
+    std::vector<std::pair<std::string, std::string>> rows;
+    impl_->sql->counts_on.run({date}, [&](const Statement& s) { rows.emplace_back(s.text(0), s.text(1)); });
+    for (const auto& [nick, today] : rows)
+        row(nick, today);
 }
 
 } // namespace store

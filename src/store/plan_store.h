@@ -50,6 +50,9 @@ public:
     long long read_today_total(const std::string& date);
     // Adds one to the row of `date`, or inserts it with "1".
     void count_one_success_today(const std::string& date);
+    // `nick` and `today` of every row of `data` whose `date1` is `date`, in list order.
+    void list_plan_counts_on(const std::string& date,
+                             const std::function<void(const std::string& nick, const std::string& today)>& row);
 
 private:
     struct Impl;
