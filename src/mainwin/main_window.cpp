@@ -1,6 +1,8 @@
 #include "mainwin/main_window.h"
 
 #include "common/clock.h"
+#include "desktop/tray_icon.h"
+#include "mainwin/desktop_parts.h"
 #include "mainwin/lock_window.h"
 #include "mainwin/operation_log.h"
 #include "mainwin/plan_list.h"
@@ -10,6 +12,7 @@
 #include "uikit/message_box.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QDateTimeEdit>
 #include <QGroupBox>
@@ -119,6 +122,14 @@ void MainWindow::build_controls() {
                                                  deps_.power_off, this);
     connect(clock_timer_, &QTimer::timeout, this, [this] { shutdown_->tick(); });
     clock_timer_->start();
+
+    desktop_ = std::make_unique<DesktopParts>(
+        *this, *plans_->menu(), deps_.settings, deps_.store, deps_.clock,
+        desktop::TrayHooks{.toggle_window = [this] { lock_->toggle_visibility(); },
+                           .locked = [this] { return lock_->lock_window() != nullptr; },
+                           .start_run = [this] { press_start_later(); },
+                           .stop_run = [this] { run_loop_.stop(); },
+                           .quit = [this] { close(); }});
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -135,6 +146,13 @@ void MainWindow::showEvent(QShowEvent* event) {
 void MainWindow::first_activation() {
     plans_->reload();
     show_today_total(deps_.store.read_today_total(common::date_text(deps_.clock.local_now())));
+    if (desktop_->options().autorun_on())
+        press_start_later();
+}
+
+// As a press of 开始操作, once the caller has returned to the event loop.
+void MainWindow::press_start_later() {
+    QMetaObject::invokeMethod(start_button_, &QPushButton::click, Qt::QueuedConnection);
 }
 
 void MainWindow::reload_plan_list() { plans_->reload(); }
@@ -164,7 +182,7 @@ void MainWindow::open_plan_editor(std::string plan_name) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (close_confirmed_) {
         close_confirmed_ = close_after_run_ = false;
-        event->accept();
+        accept_close(event);
         return;
     }
     if (close_after_run_ || !uikit::ask_yes_no(this, QStringLiteral("确认要关闭软件吗？"))) {
@@ -179,7 +197,14 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    accept_close(event);
+}
+
+void MainWindow::accept_close(QCloseEvent* event) {
     event->accept();
+    // Closing a hidden window (from the tray) closes no last visible window, so Qt would go on.
+    if (isHidden())
+        QCoreApplication::quit();
 }
 
 QString MainWindow::pane_text(int pane) const { return panes_->text(pane); }
@@ -196,6 +221,7 @@ void MainWindow::show_run_state(const std::string& text) { panes_->set_text(1, Q
 
 void MainWindow::show_today_total(long long total) {
     panes_->set_text(2, QStringLiteral("今日发布:") + QString::number(total));
+    desktop_->show_today_total(total);
 }
 
 void MainWindow::show_plan_today(const std::string& nick, long long count) { plans_->show_today(nick, count); }
@@ -205,6 +231,7 @@ void MainWindow::append_log_line(const std::string& line) { log_->append_text(li
 void MainWindow::set_start_enabled(bool enabled) {
     start_button_->setEnabled(enabled);
     start_button_->repaint();
+    desktop_->show_run_state(!enabled);
 }
 
 } // namespace mainwin

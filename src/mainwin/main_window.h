@@ -19,6 +19,7 @@ class QTimer;
 
 namespace mainwin {
 
+class DesktopParts;
 class LockController;
 class OperationLog;
 class ShutdownTimer;
@@ -55,6 +56,7 @@ public:
     int hot_key_id() const { return hot_key_id_; }
     LockController& lock_controller() { return *lock_; }
     ShutdownTimer& shutdown_timer() { return *shutdown_; }
+    DesktopParts& desktop_parts() { return *desktop_; }
 
     // engine::RunView
     int plan_row_count() const override;
@@ -77,6 +79,8 @@ private:
     void build_controls();
     void first_activation();
     void start_run();
+    void press_start_later();
+    void accept_close(QCloseEvent* event);
     void open_plan_editor(std::string plan_name);
     void on_hot_key(int id);
 
@@ -86,6 +90,7 @@ private:
     int hot_key_id_ = 0;
     std::unique_ptr<LockController> lock_;
     std::unique_ptr<ShutdownTimer> shutdown_;
+    std::unique_ptr<DesktopParts> desktop_;
     PlanList* plans_ = nullptr;
     OperationLog* log_ = nullptr;
     StatusPanes* panes_ = nullptr;

@@ -9,7 +9,7 @@
 class QWidget;
 
 namespace common { class Clock; }
-namespace store { class PlanStore; }
+namespace store { class PlanStore; class SettingsFile; }
 namespace engine { class Refresher; }
 
 namespace mainwin { class PowerOff; }
@@ -31,6 +31,8 @@ struct MainWindowDeps {
     PowerOff* power_off = nullptr;
     // The password that opens the lock window, read at each unlock (the saved site password).
     std::function<std::string()> unlock_password = {};
+    // Holds the switches of section "运行"; without it they are disabled.
+    const store::SettingsFile* settings = nullptr;
 };
 
 } // namespace mainwin

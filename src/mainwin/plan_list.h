@@ -22,6 +22,8 @@ public:
     PlanList(QWidget* frame, store::PlanStore& store);
 
     QTreeWidget* view() const { return view_; }
+    // The pop-up menu "右键"; other items may follow the designed five.
+    QMenu* menu() const { return menu_; }
 
     // Rebuilds the rows from table `data`, letting pending events run after each row.
     void reload();
