@@ -5,6 +5,8 @@
 #include "app/system_power_off.h"
 #include "common/clock.h"
 #include "common/paths.h"
+#include "desktop/autostart.h"
+#include "store/settings.h"
 
 #include <QApplication>
 #include <QFont>
@@ -17,6 +19,9 @@ int main(int argc, char* argv[]) {
 
     // A folder that cannot be made shows up as the database failing to open.
     common::ensure_data_dir();
+    // The autostart entry follows its setting, also after the program or its folder moved.
+    desktop::bring_autostart_in_line(store::SettingsFile(common::data_dir() / "pz.ini"),
+                                     desktop::AutostartEntry::for_this_program());
     const common::SystemClock clock;
     app::SystemPowerOff power_off;
     app::Program program(common::data_dir(), clock, &power_off);

@@ -1,9 +1,13 @@
 #include "app/program.h"
 
+#include "desktop/notifications.h"
 #include "editor/plan_editor.h"
+#include "mainwin/shutdown_timer.h"
 #include "uikit/message_box.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDateTimeEdit>
 
 namespace app {
 namespace {
@@ -22,6 +26,10 @@ Program::Program(const std::filesystem::path& data, const common::Clock& clock, 
       hosts_(site::load_site_hosts(settings_)), profile_(data / "browser", &jar_),
       login_{runner_, hosts_, session_, settings_, profile_, automation_},
       refresher_(runner_, hosts_, session_, [this] {
+          // Beside the box, which nobody may see for hours: once for the run it stops (a retry
+          // or a later ID of the plan finds the run already stopping).
+          if (window_ && window_->run_loop().running())
+              desktop::notify(QStringLiteral("账号未登录，刷新已停止"), desktop::Urgency::Critical);
           uikit::show_message(window_.get(), QStringLiteral("您未登录账号"));
           if (window_)
               window_->run_loop().stop();
@@ -35,7 +43,17 @@ Program::Program(const std::filesystem::path& data, const common::Clock& clock, 
         .open_plan_editor = [this](QWidget* parent, const std::string& name) { open_plan_editor(parent, name); },
         .power_off = power_off,
         .unlock_password = [this] { return settings_.read("搜房网", "pass"); },
+        .settings = &settings_,
     });
+    QObject::connect(window_.get(), &mainwin::MainWindow::clock_ticked, window_.get(),
+                     [this] { warn_before_power_off(); });
+}
+
+void Program::warn_before_power_off() {
+    mainwin::MainWindow& w = *window_;
+    if (shutdown_warning_.due(w.shutdown_check_box()->isChecked(), w.shutdown_time_box()->dateTime().toMSecsSinceEpoch(),
+                              w.shutdown_timer().remaining_seconds()))
+        desktop::notify(QStringLiteral("将在 1 分钟后关机"));
 }
 
 void Program::open_plan_editor(QWidget* parent, const std::string& name) {

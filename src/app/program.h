@@ -3,6 +3,7 @@
 // browser profile, page automation, plan store and the main window with its hooks. main() builds
 // one around the real clock and power-off; benchmarks build one around their own.
 
+#include "desktop/shutdown_warning.h"
 #include "http/cookie_store.h"
 #include "http/curl_request_runner.h"
 #include "mainwin/main_window.h"
@@ -40,6 +41,7 @@ public:
 
 private:
     void open_plan_editor(QWidget* parent, const std::string& name);
+    void warn_before_power_off();
 
     const store::SettingsFile settings_;
     http::CookieStore jar_;
@@ -52,6 +54,7 @@ private:
     store::PlanStore store_;
     site::ListingRefresher refresher_;
     std::unique_ptr<mainwin::MainWindow> window_;
+    desktop::ShutdownWarning shutdown_warning_;
 };
 
 } // namespace app
