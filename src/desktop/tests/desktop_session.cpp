@@ -151,7 +151,7 @@ bool DesktopSession::start_notification_server() {
     const QString config = dir_.filePath(QStringLiteral("dunstrc"));
     const QByteArray log = QFile::encodeName(dir_.filePath(QStringLiteral("notifications.txt")));
     if (!write_file(record, "#!/bin/sh\nprintf '%s|%s|%s\\n' \"$2\" \"$3\" \"$5\" >> '" + log + "'\n", true) ||
-        !write_file(config, "[global]\n  font = WenQuanYi Micro Hei 10\n[record]\n  summary = \"*\"\n  script = " +
+        !write_file(config, "[global]\n  font = WenQuanYi Micro Hei 10\n  stack_duplicates = false\n[record]\n  summary = \"*\"\n  script = " +
                                 QFile::encodeName(record) + "\n")) {
         error_ = QStringLiteral("cannot write the notification server's files");
         return false;
