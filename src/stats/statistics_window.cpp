@@ -7,11 +7,9 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
-#include <QCursor>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QToolTip>
 #include <QTreeWidget>
 #include <QValueAxis>
 #include <QVBoxLayout>
@@ -38,14 +36,19 @@ QChart* make_chart(const std::vector<DayCount>& days, const QFont& font) {
     }
     auto* series = new QBarSeries;
     series->append(set);
+    // Upright, so a figure of several digits fits over a bar a thirtieth of the chart wide.
     series->setLabelsVisible(true);
-    series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
-    series->setLabelsPrecision(12);
+    series->setLabelsAngle(-90);
+    series->setLabelsPosition(QAbstractBarSeries::LabelsInsideEnd);
+    set->setLabelColor(Qt::white);
+    set->setLabelFont(font);
     chart->addSeries(series);
 
     auto* dates_axis = new QBarCategoryAxis;
     dates_axis->append(dates);
     dates_axis->setLabelsAngle(-90);
+    // Turned upright a date fits; measured across a bar's width it would be cut to "…".
+    dates_axis->setTruncateLabels(false);
     dates_axis->setLabelsFont(font);
     chart->addAxis(dates_axis, Qt::AlignBottom);
     series->attachAxis(dates_axis);
@@ -65,10 +68,6 @@ QChart* make_chart(const std::vector<DayCount>& days, const QFont& font) {
                                 : QStringLiteral("最近%1天没有成功的刷新").arg(kDays));
     chart->legend()->hide();
     chart->setMargins({4, 4, 4, 4});
-    QObject::connect(series, &QBarSeries::hovered, chart, [dates](bool on, int index, QBarSet* bars) {
-        if (on && index >= 0 && index < dates.size())
-            QToolTip::showText(QCursor::pos(), dates[index] + QStringLiteral("：") + QString::number(bars->at(index)));
-    });
     return chart;
 }
 
