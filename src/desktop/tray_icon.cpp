@@ -26,7 +26,9 @@ QIcon program_icon() {
 } // namespace
 
 std::unique_ptr<TrayIcon> TrayIcon::create_if_available(TrayHooks hooks, const QList<QAction*>& options) {
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
+    // X11 embeds the icon whenever a host takes the tray selection; elsewhere (Wayland, the
+    // offscreen platform) a host is one of the session bus, there now or never.
+    if (!QSystemTrayIcon::isSystemTrayAvailable() && QGuiApplication::platformName() != QLatin1String("xcb"))
         return nullptr;
     return std::make_unique<TrayIcon>(std::move(hooks), options);
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The tray icon: the program's icon, a tooltip with the run state and today's total, a click
 // that shows or hides the window like the hot key, and a menu of the main window's commands.
-// Made only where a tray host runs; without one nothing of this exists.
+// Made only where a tray host runs, or may come: on X11 the icon goes into a host that starts
+// later (a program started with the session may be up before the panel). Nothing of it shows
+// while no host runs.
 
 #include <QList>
 #include <QObject>
@@ -27,7 +29,7 @@ struct TrayHooks {
 
 class TrayIcon final : public QObject {
 public:
-    // Null when no tray host runs. `options` go between 停止 and 退出: the menu shows them
+    // Null where no tray host runs and none can come. `options` go between 停止 and 退出: the menu shows them
     // through items of its own, which follow their text, check mark and state and trigger them.
     static std::unique_ptr<TrayIcon> create_if_available(TrayHooks hooks, const QList<QAction*>& options);
     TrayIcon(TrayHooks hooks, const QList<QAction*>& options);

@@ -27,7 +27,7 @@ public:
     ~DesktopParts() override;
 
     desktop::RunOptions& options() { return options_; }
-    // Null where no tray host runs.
+    // Null where no tray host runs and none can come.
     desktop::TrayIcon* tray() const { return tray_.get(); }
     // Null until "刷新统计" is first chosen.
     stats::StatisticsWindow* statistics_window() const { return statistics_; }
