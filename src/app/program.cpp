@@ -51,8 +51,8 @@ Program::Program(const std::filesystem::path& data, const common::Clock& clock, 
 
 void Program::warn_before_power_off() {
     mainwin::MainWindow& w = *window_;
-    if (shutdown_warning_.due(w.shutdown_check_box()->isChecked(), w.shutdown_time_box()->dateTime().toMSecsSinceEpoch(),
-                              w.shutdown_timer().remaining_seconds()))
+    const qint64 moment = w.shutdown_time_box()->dateTime().toMSecsSinceEpoch();
+    if (shutdown_warning_.due(w.shutdown_check_box()->isChecked(), moment, w.shutdown_timer().remaining_seconds()))
         desktop::notify(QStringLiteral("将在 1 分钟后关机"));
 }
 

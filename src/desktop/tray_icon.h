@@ -29,8 +29,9 @@ struct TrayHooks {
 
 class TrayIcon final : public QObject {
 public:
-    // Null where no tray host runs and none can come. `options` go between 停止 and 退出: the menu shows them
-    // through items of its own, which follow their text, check mark and state and trigger them.
+    // Null where no tray host runs and none can come. `options` go between 停止 and 退出: the
+    // menu shows them through items of its own, which follow their check mark and state and
+    // trigger them.
     static std::unique_ptr<TrayIcon> create_if_available(TrayHooks hooks, const QList<QAction*>& options);
     TrayIcon(TrayHooks hooks, const QList<QAction*>& options);
     ~TrayIcon() override;

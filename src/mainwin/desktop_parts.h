@@ -22,8 +22,8 @@ class DesktopParts final : public QObject {
 public:
     // `window` owns the statistics window and carries the messages; `plan_menu` gets a separator
     // and the three switches. Without `settings` the two check items are disabled.
-    DesktopParts(QWidget& window, QMenu& plan_menu, const store::SettingsFile* settings, store::PlanStore& store,
-                 const common::Clock& clock, desktop::TrayHooks hooks);
+    DesktopParts(QWidget& window, QMenu& plan_menu, const store::SettingsFile* settings,
+                 store::PlanStore& store, const common::Clock& clock, desktop::TrayHooks hooks);
     ~DesktopParts() override;
 
     desktop::RunOptions& options() { return options_; }

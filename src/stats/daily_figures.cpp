@@ -15,7 +15,8 @@ std::vector<DayCount> daily_counts(store::PlanStore& store, const common::LocalT
     const QDate last(today.year, today.month, today.day);
     for (int back = days - 1; back >= 0; --back) {
         const QDate day = last.addDays(-back);
-        const std::string date = common::date_text({.year = day.year(), .month = day.month(), .day = day.day()});
+        const std::string date =
+            common::date_text({.year = day.year(), .month = day.month(), .day = day.day()});
         counts.push_back({date, store.read_today_total(date)});
     }
     return counts;
