@@ -18,7 +18,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPainter>
+#include <QScreen>
 #include <QProcess>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -29,6 +29,7 @@
 namespace {
 
 testsupport::DesktopSession* g_session = nullptr;
+const QColor kIconColour(255, 140, 0);
 
 class RecordingRefresher final : public engine::Refresher {
 public:
@@ -90,13 +91,17 @@ void click_icon(const desktop::TrayIcon& tray) {
     static QElapsedTimer since_last;
     if (since_last.isValid())
         QTest::qWait(std::max<int>(0, QApplication::doubleClickInterval() + 100 - static_cast<int>(since_last.elapsed())));
-    // The host lays its icons out again as one comes: click once the place holds still.
+    // The host lays its icons out again as one comes, and shows one a moment after it took it:
+    // click once the place holds still and the screen shows the icon's orange there.
     QRect place;
     QTRY_VERIFY_WITH_TIMEOUT(([&] {
                                  const QRect now = tray.icon().geometry();
                                  const bool still = now.isValid() && now == place;
                                  place = now;
-                                 return still;
+                                 return still && QGuiApplication::primaryScreen()
+                                                         ->grabWindow(0, now.center().x(), now.center().y(), 1, 1)
+                                                         .toImage()
+                                                         .pixelColor(0, 0) == kIconColour;
                              }()),
                              10000);
     const QPoint at = place.center();
@@ -120,7 +125,7 @@ class TrayX11Tests : public QObject {
 private Q_SLOTS:
     void initTestCase() {
         QPixmap orange(32, 32);
-        orange.fill(QColor(255, 140, 0));
+        orange.fill(kIconColour);
         QApplication::setWindowIcon(QIcon(orange));
     }
 
