@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <csignal>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace testsupport {
@@ -53,6 +55,13 @@ constexpr char kBusConfig[] = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD
 </busconfig>
 )";
 
+// A process that ends with the test, also when the test itself crashes.
+std::unique_ptr<QProcess> child_process() {
+    auto process = std::make_unique<QProcess>();
+    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    return process;
+}
+
 } // namespace
 
 DesktopSession::DesktopSession(Parts parts) {
@@ -92,7 +101,7 @@ bool DesktopSession::start_x_server() {
         const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(n);
         if (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) || QFileInfo::exists(socket))
             continue;
-        x_server_ = std::make_unique<QProcess>();
+        x_server_ = child_process();
         x_server_->setStandardOutputFile(QProcess::nullDevice());
         x_server_->setStandardErrorFile(QProcess::nullDevice());
         x_server_->start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(n), QStringLiteral("-nolisten"),
@@ -118,7 +127,7 @@ bool DesktopSession::start_bus() {
         error_ = QStringLiteral("cannot write the bus configuration");
         return false;
     }
-    bus_ = std::make_unique<QProcess>();
+    bus_ = child_process();
     bus_->start(QStringLiteral("dbus-daemon"),
                 {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
     if (!bus_->waitForStarted(5000) || !wait_until([&] {
@@ -156,7 +165,7 @@ bool DesktopSession::start_notification_server() {
         error_ = QStringLiteral("cannot write the notification server's files");
         return false;
     }
-    notification_server_ = std::make_unique<QProcess>();
+    notification_server_ = child_process();
     notification_server_->setProcessEnvironment(environment());
     notification_server_->setProcessChannelMode(QProcess::MergedChannels);
     notification_server_->setStandardOutputFile(dir_.filePath(QStringLiteral("dunst.log")));
@@ -186,7 +195,7 @@ QStringList DesktopSession::notifications() const {
 }
 
 bool DesktopSession::start_tray_host() {
-    tray_host_ = std::make_unique<QProcess>();
+    tray_host_ = child_process();
     tray_host_->setProcessEnvironment(environment());
     tray_host_->setStandardOutputFile(QProcess::nullDevice());
     tray_host_->setStandardErrorFile(QProcess::nullDevice());
