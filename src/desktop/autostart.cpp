@@ -103,12 +103,14 @@ std::string AutostartEntry::text() const {
 
 bool AutostartEntry::apply(bool on) const {
     std::error_code ec;
+    const std::string present = file_text(file_);
     if (!on) {
-        std::filesystem::remove(file_, ec);
+        if (present.find("\nExec=" + exec_value(command_) + "\n") != std::string::npos)
+            std::filesystem::remove(file_, ec);
         return !ec;
     }
     const std::string wanted = text();
-    if (file_text(file_) == wanted)
+    if (present == wanted)
         return true;
     std::filesystem::create_directories(file_.parent_path(), ec);
     // Written beside and renamed over: a session starting meanwhile reads a whole entry.

@@ -34,8 +34,10 @@ public:
     const std::filesystem::path& file() const { return file_; }
     // The whole desktop entry.
     std::string text() const;
-    // Writes the entry (unless its file already holds it) or removes it. False when the folder
-    // or the file could not be changed; nothing else is touched either way.
+    // Writes the entry (unless its file already holds it), or removes it when it is this
+    // program's: the file name is one per user, and another copy of the program (a portable
+    // one, the demo) that starts with the session keeps its entry. False when the folder or the
+    // file could not be changed; nothing else is touched either way.
     bool apply(bool on) const;
 
 private:

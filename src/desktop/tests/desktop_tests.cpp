@@ -196,16 +196,21 @@ private Q_SLOTS:
             QVERIFY(settings.write("运行", "autostart", value.toStdString()));
         const desktop::AutostartEntry autostart(root / "config" / "autostart" / "q.desktop", "/opt/q/qicheng");
 
-        // From either state: a stale entry of a moved program is rewritten, an unwanted one goes.
-        for (const char* before : {"", "[Desktop Entry]\nExec=/old/place/qicheng\n"}) {
+        // From every state: this program's entry goes when the setting is off; another copy's
+        // entry (elsewhere, or the same program with another data folder) stays then, and is
+        // taken over when the setting is on.
+        const std::string mine = autostart.text();
+        const std::string other_copy = "[Desktop Entry]\nType=Application\nExec=/old/place/qicheng\n";
+        const std::string other_home = "[Desktop Entry]\nExec=env QICHENG_HOME=/demo /opt/q/qicheng\n";
+        for (const std::string& before : {std::string(), mine, other_copy, other_home}) {
             fs::create_directories(autostart.file().parent_path());
             fs::remove(autostart.file());
-            if (*before)
+            if (!before.empty())
                 std::ofstream(autostart.file()) << before;
             QVERIFY(desktop::bring_autostart_in_line(settings, autostart));
-            QCOMPARE(fs::exists(autostart.file()), entry);
-            if (entry)
-                QCOMPARE(contents_of(autostart.file()), autostart.text());
+            const std::string after = entry ? mine : before == mine ? std::string() : before;
+            QCOMPARE(fs::exists(autostart.file()), !after.empty());
+            QCOMPARE(contents_of(autostart.file()), after);
         }
     }
 
