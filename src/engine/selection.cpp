@@ -48,7 +48,8 @@ std::string select_ids(const common::Plan& plan) {
     if (ids.empty())
         return {};
     const long long limit = std::max<long long>(kMaxBatchRepeats, static_cast<long long>(ids.size()));
-    const long long size = std::min(common::text_to_int(plan.num), limit);
+    // A size below zero selects as a size of 0 does.
+    const long long size = std::clamp(common::text_to_int(plan.num), 0LL, limit);
 
     Batch batch;
     if (plan.progress.empty()) {

@@ -8,7 +8,8 @@
 namespace engine {
 
 // Batch sizes beyond the list only repeat its first ID; past this many (or the list's length,
-// when longer) the repeats stop, so a mistyped size cannot build a batch without end.
+// when longer) the repeats stop, so a mistyped size cannot build a batch without end. A size
+// below zero counts as 0.
 inline constexpr long long kMaxBatchRepeats = 10000;
 
 // Fixed-point mode ("1"): every ID as stored. Batch rotation ("2"): the `num` IDs after
