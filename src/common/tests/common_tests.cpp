@@ -4,6 +4,7 @@
 #include "common/wait.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <thread>
@@ -148,6 +149,19 @@ private Q_SLOTS:
 
         // A limit of 0 times out even when the work is already done.
         QCOMPARE(wait_for(done, std::chrono::milliseconds(0)), WaitOutcome::TimedOut);
+    }
+
+    void limits_beyond_the_timer_range_still_wait() {
+        // A timer takes at most about 24.8 days; a limit past that must neither be refused by the
+        // timer (and never wake) nor overflow into a deadline in the past.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        for (const auto limit : {std::chrono::milliseconds(std::chrono::hours(24 * 30)), std::chrono::milliseconds::max()}) {
+            auto done = std::make_shared<Completion>();
+            QTimer::singleShot(30, [done] { done->signal(); });
+            QCOMPARE(wait_for(done, limit), WaitOutcome::Completed);
+        }
+        auto never = std::make_shared<Completion>();
+        QCOMPARE(wait_for(never, std::chrono::milliseconds::min()), WaitOutcome::TimedOut);
     }
 
     void nested_wait_finishes_first() {
