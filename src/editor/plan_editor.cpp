@@ -7,6 +7,7 @@
 #include "editor/time_nodes.h"
 #include "store/plan_store.h"
 #include "store/settings.h"
+#include "store/settings_keys.h"
 #include "uikit/message_box.h"
 
 #include <QEvent>
@@ -19,8 +20,6 @@
 
 namespace editor {
 namespace {
-
-const std::string kSettingsSection = "界面";
 
 // Column `sort1`.
 constexpr int kSaleListings = 1;
@@ -66,13 +65,13 @@ PlanEditor::PlanEditor(QWidget* parent, store::PlanStore& plans, const store::Se
 
 void PlanEditor::fill_remembered_boxes() {
     for (QLineEdit* box : remembered_boxes(controls_))
-        box->setText(QString::fromStdString(settings_.read(kSettingsSection, box_name(box).toStdString())));
+        box->setText(QString::fromStdString(settings_.read(store::keys::kInterfaceSection, box_name(box).toStdString())));
 }
 
 void PlanEditor::remember_box(QLineEdit* box) const {
     // A write that fails (no data folder, a read-only file) is passed over: the box simply
     // starts empty next time.
-    settings_.write(kSettingsSection, box_name(box).toStdString(), common::trim_spaces(text_of(box)));
+    settings_.write(store::keys::kInterfaceSection, box_name(box).toStdString(), common::trim_spaces(text_of(box)));
 }
 
 bool PlanEditor::event(QEvent* event) {

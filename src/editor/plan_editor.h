@@ -24,7 +24,7 @@ class PlanEditor final : public QDialog {
     Q_OBJECT
 public:
     // `edited_plan_name` empty for a new plan. The start and end boxes and the count box come
-    // from section "界面" of the settings file now; the plan is loaded at first activation.
+    // from the settings file now; the plan is loaded at first activation.
     PlanEditor(QWidget* parent, store::PlanStore& plans, const store::SettingsFile& settings,
                std::string edited_plan_name, ListingPicker picker);
 

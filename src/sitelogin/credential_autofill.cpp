@@ -2,6 +2,7 @@
 
 #include "common/encoding.h"
 #include "store/settings.h"
+#include "store/settings_keys.h"
 
 #include <QWidget>
 
@@ -72,8 +73,8 @@ void CredentialAutofill::run_pass() {
 
 void CredentialAutofill::fill_saved_credentials() {
     filled_ = true;
-    saved_user_ = settings_.read(kCredentialSection, kUserKey);
-    saved_password_ = settings_.read(kCredentialSection, kPasswordKey);
+    saved_user_ = settings_.read(store::keys::kSiteSection, store::keys::kUser);
+    saved_password_ = settings_.read(store::keys::kSiteSection, store::keys::kPassword);
     saved_known_ = true;
     QPointer<CredentialAutofill> alive(this);
     automation_.set_text_box_value("1", saved_user_);
@@ -88,8 +89,8 @@ void CredentialAutofill::save_typed_credentials(const std::string& user) {
     if (saved_known_ && user == saved_user_ && password == saved_password_)
         return;
     make_owner_only(settings_.path());
-    const bool written = settings_.write(kCredentialSection, kUserKey, user) &&
-                         settings_.write(kCredentialSection, kPasswordKey, password);
+    const bool written = settings_.write(store::keys::kSiteSection, store::keys::kUser, user) &&
+                         settings_.write(store::keys::kSiteSection, store::keys::kPassword, password);
     saved_known_ = written;
     if (written) {
         saved_user_ = user;

@@ -18,10 +18,6 @@ namespace sitelogin {
 
 // Title of the site's login page; other pages are neither filled nor watched.
 inline constexpr const char* kLoginPageTitle = "搜房帮登录";
-// Where the credentials are kept in the settings file.
-inline constexpr const char* kCredentialSection = "搜房网";
-inline constexpr const char* kUserKey = "user";
-inline constexpr const char* kPasswordKey = "pass";
 // Longer passwords (in GBK bytes) are never saved.
 inline constexpr std::size_t kMaxSavedPasswordBytes = 20;
 

@@ -9,6 +9,7 @@
 #include "mainwin/lock_window.h"
 #include "store/plan_store.h"
 #include "store/settings.h"
+#include "store/settings_keys.h"
 #include "store/tests/ordinary_user_files.h"
 #include "uikit/message_box.h"
 
@@ -113,7 +114,7 @@ private Q_SLOTS:
             hour->clear();
             QTest::keyClicks(hour, QStringLiteral("7"));
             QCOMPARE(hour->text(), QStringLiteral("7"));
-            QCOMPARE(settings.read("界面", "编辑框时1"), std::string("5"));
+            QCOMPARE(settings.read(store::keys::kInterfaceSection, "编辑框时1"), std::string("5"));
             editor.hide();
         }
         QVERIFY(boxes.texts().isEmpty());

@@ -3,6 +3,7 @@
 #include "editor/time_nodes.h"
 #include "store/plan_store.h"
 #include "store/settings.h"
+#include "store/settings_keys.h"
 #include "uikit/message_box.h"
 
 #include <QApplication>
@@ -24,7 +25,7 @@ using namespace editor;
 
 namespace {
 
-const std::string kSection = "界面";
+const std::string kSection = store::keys::kInterfaceSection;
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 

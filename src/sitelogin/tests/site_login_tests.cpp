@@ -9,6 +9,7 @@
 #include "sitelogin/site_login_window.h"
 #include "site-sim/simulator.h"
 #include "store/settings.h"
+#include "store/settings_keys.h"
 #include "uikit/message_box.h"
 #include "webpage/page_automation.h"
 #include "webpage/page_script.h"
@@ -30,7 +31,7 @@ using namespace sitelogin;
 
 namespace {
 
-const char* const kSection = "搜房网";
+namespace keys = store::keys;
 // Ten characters: 20 bytes in GBK (30 in UTF-8), the longest password that is saved.
 const std::string kLongestPassword = "十个汉字十个汉字十个";
 
@@ -100,7 +101,7 @@ private:
         QCOMPARE(page(window, script), std::string("ok"));
     }
 
-    std::string saved(const char* key) const { return settings_->read(kSection, key); }
+    std::string saved(const char* key) const { return settings_->read(keys::kSiteSection, key); }
 
     std::string sale_page(int number) const {
         return hosts_.sale_listing_page() + "&page=" + std::to_string(number);
@@ -133,8 +134,8 @@ private Q_SLOTS:
     void init() {
         QVERIFY(sim_.reset());
         std::filesystem::remove(settings_->path());
-        QVERIFY(settings_->write(kSection, "portal", sim_.host()));
-        QVERIFY(settings_->write(kSection, "backoffice", sim_.host()));
+        QVERIFY(settings_->write(keys::kSiteSection, keys::kPortalHost, sim_.host()));
+        QVERIFY(settings_->write(keys::kSiteSection, keys::kBackofficeHost, sim_.host()));
         hosts_ = site::load_site_hosts(*settings_);
         session_.set_agent_id({});
     }
@@ -164,8 +165,8 @@ private Q_SLOTS:
     }
 
     void fills_saved_credentials_once_per_opening() {
-        QVERIFY(settings_->write(kSection, kUserKey, "老王"));
-        QVERIFY(settings_->write(kSection, kPasswordKey, "旧密码"));
+        QVERIFY(settings_->write(keys::kSiteSection, keys::kUser, "老王"));
+        QVERIFY(settings_->write(keys::kSiteSection, keys::kPassword, "旧密码"));
         {
             auto window = open_window(hosts_.portal_home());
             QTRY_COMPARE_WITH_TIMEOUT(box(*window, "1"), std::string("老王"), 5000);
@@ -175,7 +176,7 @@ private Q_SLOTS:
             load(*window, hosts_.portal_home());
             QTest::qWait(1200);
             QCOMPARE(box(*window, "1"), std::string());
-            QCOMPARE(saved(kUserKey), std::string("老王"));
+            QCOMPARE(saved(keys::kUser), std::string("老王"));
             button(window.get(), "按钮取消提取")->click();
         }
         auto again = open_window(hosts_.portal_home());
@@ -189,8 +190,8 @@ private Q_SLOTS:
         QTest::qWait(1200);
         type(*window, "1", "张三");
         type(*window, "2", kLongestPassword);
-        QTRY_COMPARE_WITH_TIMEOUT(saved(kPasswordKey), kLongestPassword, 3000);
-        QCOMPARE(saved(kUserKey), std::string("张三"));
+        QTRY_COMPARE_WITH_TIMEOUT(saved(keys::kPassword), kLongestPassword, 3000);
+        QCOMPARE(saved(keys::kUser), std::string("张三"));
         struct stat st {};
         QCOMPARE(::stat(settings_->path().c_str(), &st), 0);
         QCOMPARE(st.st_mode & 0777, 0600u);
@@ -202,19 +203,19 @@ private Q_SLOTS:
         // An empty box saves nothing either.
         type(*window, "2", "");
         QTest::qWait(1200);
-        QCOMPARE(saved(kUserKey), std::string("张三"));
-        QCOMPARE(saved(kPasswordKey), kLongestPassword);
+        QCOMPARE(saved(keys::kUser), std::string("张三"));
+        QCOMPARE(saved(keys::kPassword), kLongestPassword);
 
         type(*window, "2", "short");
-        QTRY_COMPARE_WITH_TIMEOUT(saved(kPasswordKey), std::string("short"), 3000);
-        QCOMPARE(saved(kUserKey), std::string("李四"));
+        QTRY_COMPARE_WITH_TIMEOUT(saved(keys::kPassword), std::string("short"), 3000);
+        QCOMPARE(saved(keys::kUser), std::string("李四"));
         button(window.get(), "按钮取消提取")->click();
     }
 
     void signs_in_in_the_browser_and_refreshes_with_its_cookie() {
         uikit::MessageBoxRecorder messages;
-        QVERIFY(settings_->write(kSection, kUserKey, "agent"));
-        QVERIFY(settings_->write(kSection, kPasswordKey, "pw"));
+        QVERIFY(settings_->write(keys::kSiteSection, keys::kUser, "agent"));
+        QVERIFY(settings_->write(keys::kSiteSection, keys::kPassword, "pw"));
         auto window = open_window(hosts_.portal_home());
         QCOMPARE(page(*window, QStringLiteral("document.title")), std::string(kLoginPageTitle));
 
