@@ -16,9 +16,9 @@ QICHENG_FUZZ_TARGET(selection) {
     plan.progress = pieces.next();
     plan.id = pieces.rest();
     const std::string selection = engine::select_ids(plan);
-    if (plan.sort == "1")
+    if (plan.mode() == common::PlanMode::FixedPoint)
         FUZZ_CHECK(selection == plan.id);
-    else if (plan.sort != "2")
+    else if (plan.mode() != common::PlanMode::BatchRotation)
         FUZZ_CHECK(selection.empty());
     else {
         const std::vector<std::string> ids = common::split_at_comma(plan.id);

@@ -7,8 +7,9 @@
 #include <functional>
 #include <string>
 
+#include "common/plan.h"
+
 class QLineEdit;
-namespace common { struct Plan; }
 namespace store {
 class PlanStore;
 class SettingsFile;
@@ -43,8 +44,8 @@ private:
     void show_refresh_count();
     void save_plan();
     void pick_listings();
-    int mode() const;
-    int listing_kind() const;
+    common::PlanMode mode() const;
+    common::ListingKind listing_kind() const;
 
     PlanEditorControls controls_;
     store::PlanStore& plans_;

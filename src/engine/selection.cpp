@@ -40,9 +40,9 @@ void append_from_start(Batch& batch, const std::vector<std::string>& ids, long l
 } // namespace
 
 std::string select_ids(const common::Plan& plan) {
-    if (plan.sort == "1")
+    if (plan.mode() == common::PlanMode::FixedPoint)
         return plan.id;
-    if (plan.sort != "2")
+    if (plan.mode() != common::PlanMode::BatchRotation)
         return {};
     const std::vector<std::string> ids = common::split_at_comma(plan.id);
     if (ids.empty())

@@ -12,7 +12,7 @@ namespace engine {
 // below zero counts as 0.
 inline constexpr long long kMaxBatchRepeats = 10000;
 
-// Fixed-point mode ("1"): every ID as stored. Batch rotation ("2"): the `num` IDs after
+// Fixed-point mode: every ID as stored. Batch rotation: the `num` IDs after
 // `progress`, continued from the start; positions past the end take the first ID again.
 // Any other mode: empty text.
 std::string select_ids(const common::Plan& plan);

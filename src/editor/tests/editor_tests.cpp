@@ -148,29 +148,29 @@ private Q_SLOTS:
     }
 
     void refresh_count_data() {
+        using enum common::PlanMode;
         QTest::addColumn<QString>("times");
         QTest::addColumn<QString>("ids");
         QTest::addColumn<qlonglong>("count");
-        QTest::addColumn<int>("mode");
+        QTest::addColumn<common::PlanMode>("mode");
         QTest::addColumn<qlonglong>("result");
-        QTest::newRow("fixed: nodes times ids") << "08:00,08:30,09:00" << "1,2" << 0LL << 1 << 6LL;
-        QTest::newRow("batch: nodes times count") << "08:00,08:30,09:00" << "1,2,3,4,5" << 2LL << 2 << 6LL;
-        QTest::newRow("empty times, fixed") << "" << "1,2" << 5LL << 1 << 0LL;
-        QTest::newRow("empty times, batch") << "" << "1,2" << 5LL << 2 << 0LL;
-        QTest::newRow("comma at the end counts") << "08:00," << "1" << 0LL << 1 << 2LL;
-        QTest::newRow("empty entry counts") << "08:00,,09:00" << "1" << 0LL << 1 << 3LL;
-        QTest::newRow("line breaks do not separate") << "08:00\n08:30" << "1\n2" << 0LL << 1 << 1LL;
-        QTest::newRow("empty ids, fixed") << "08:00" << "" << 0LL << 1 << 0LL;
-        QTest::newRow("no mode") << "08:00" << "1" << 3LL << 0 << -1LL;
-        QTest::newRow("unknown mode") << "08:00" << "1" << 3LL << 7 << -1LL;
-        QTest::newRow("huge count saturates") << "08:00,09:00" << "1" << LLONG_MAX << 2 << LLONG_MAX;
-        QTest::newRow("negative count as typed") << "08:00,09:00" << "1" << -3LL << 2 << -6LL;
+        QTest::newRow("fixed: nodes times ids") << "08:00,08:30,09:00" << "1,2" << 0LL << FixedPoint << 6LL;
+        QTest::newRow("batch: nodes times count") << "08:00,08:30,09:00" << "1,2,3,4,5" << 2LL << BatchRotation << 6LL;
+        QTest::newRow("empty times, fixed") << "" << "1,2" << 5LL << FixedPoint << 0LL;
+        QTest::newRow("empty times, batch") << "" << "1,2" << 5LL << BatchRotation << 0LL;
+        QTest::newRow("comma at the end counts") << "08:00," << "1" << 0LL << FixedPoint << 2LL;
+        QTest::newRow("empty entry counts") << "08:00,,09:00" << "1" << 0LL << FixedPoint << 3LL;
+        QTest::newRow("line breaks do not separate") << "08:00\n08:30" << "1\n2" << 0LL << FixedPoint << 1LL;
+        QTest::newRow("empty ids, fixed") << "08:00" << "" << 0LL << FixedPoint << 0LL;
+        QTest::newRow("no mode") << "08:00" << "1" << 3LL << Neither << -1LL;
+        QTest::newRow("huge count saturates") << "08:00,09:00" << "1" << LLONG_MAX << BatchRotation << LLONG_MAX;
+        QTest::newRow("negative count as typed") << "08:00,09:00" << "1" << -3LL << BatchRotation << -6LL;
     }
     void refresh_count() {
         QFETCH(QString, times);
         QFETCH(QString, ids);
         QFETCH(qlonglong, count);
-        QFETCH(int, mode);
+        QFETCH(common::PlanMode, mode);
         QFETCH(qlonglong, result);
         QCOMPARE(editor::refresh_count(times.toStdString(), ids.toStdString(), count, mode), result);
     }
