@@ -11,7 +11,8 @@
 #include "store/settings.h"
 #include "store/settings_keys.h"
 #include "store/tests/ordinary_user_files.h"
-#include "uikit/message_box.h"
+#include "testsupport/clocks.h"
+#include "testsupport/message_box_recorder.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -69,8 +70,8 @@ private Q_SLOTS:
         }
         const std::string before = fs::is_regular_file(database) ? contents_of(database) : std::string();
 
-        uikit::MessageBoxRecorder boxes;
-        common::ManualClock clock(kMoment);
+        testsupport::MessageBoxRecorder boxes;
+        testsupport::ManualClock clock(kMoment);
         {
             OrdinaryUserFiles ordinary(root);
             app::Program program(data, clock, nullptr, 1);
@@ -100,8 +101,8 @@ private Q_SLOTS:
         const std::string before = contents_of(ini);
         fs::permissions(folder_read_only ? data : ini, folder_read_only ? kReadOnlyFolder : kReadOnly);
 
-        uikit::MessageBoxRecorder boxes;
-        common::ManualClock clock(kMoment);
+        testsupport::MessageBoxRecorder boxes;
+        testsupport::ManualClock clock(kMoment);
         {
             OrdinaryUserFiles ordinary(root);
             store::PlanStore plans;
@@ -137,8 +138,8 @@ private Q_SLOTS:
         write_file(data / "pz.ini", common::to_gbk("[搜房网]\r\nbackoffice=127.0.0.1:9\r\npass=锁屏密码\r\n"));
         fs::permissions(data / "pz.ini", kReadOnly);
 
-        uikit::MessageBoxRecorder boxes;
-        common::ManualClock clock(kMoment);
+        testsupport::MessageBoxRecorder boxes;
+        testsupport::ManualClock clock(kMoment);
         OrdinaryUserFiles ordinary(root);
         app::Program program(data, clock, nullptr, 1);
         QVERIFY(program.ready());

@@ -3,6 +3,7 @@
 #include "common/encoding.h"
 #include "common/text.h"
 #include "common/wait.h"
+#include "testsupport/clocks.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -105,7 +106,7 @@ private Q_SLOTS:
     void local_time_round_trips() {
         const LocalTime t{2024, 3, 5, 8, 4, 59, 250};
         QCOMPARE(to_local(from_local(t)), t);
-        ManualClock clock(t);
+        testsupport::ManualClock clock(t);
         clock.advance_ms(750);
         QCOMPARE(clock.local_now(), (LocalTime{2024, 3, 5, 8, 5, 0, 0}));
     }

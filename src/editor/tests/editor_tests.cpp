@@ -4,7 +4,7 @@
 #include "store/plan_store.h"
 #include "store/settings.h"
 #include "store/settings_keys.h"
-#include "uikit/message_box.h"
+#include "testsupport/message_box_recorder.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -49,7 +49,7 @@ struct Fixture {
     QTemporaryDir dir;
     store::SettingsFile settings{dir.filePath(QStringLiteral("pz.ini")).toStdString()};
     store::PlanStore plans;
-    uikit::MessageBoxRecorder messages;
+    testsupport::MessageBoxRecorder messages;
 
     Fixture() {
         if (!plans.open(dir.filePath(QStringLiteral("data.db")).toStdString()))

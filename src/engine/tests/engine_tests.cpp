@@ -5,6 +5,7 @@
 #include "engine/run_view.h"
 #include "engine/selection.h"
 #include "store/plan_store.h"
+#include "testsupport/clocks.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -109,7 +110,7 @@ Plan plan(const std::string& nick, const std::string& sort, const std::string& i
 struct Fixture {
     QTemporaryDir dir;
     store::PlanStore store;
-    common::ManualClock clock{k0805};
+    testsupport::ManualClock clock{k0805};
     FakeView view;
     ScriptedRefresher refresher;
     engine::RunLoop loop{clock, store, refresher, view};

@@ -10,7 +10,7 @@
 #include "site-sim/simulator.h"
 #include "store/settings.h"
 #include "store/settings_keys.h"
-#include "uikit/message_box.h"
+#include "testsupport/message_box_recorder.h"
 #include "webpage/page_automation.h"
 #include "webpage/page_script.h"
 
@@ -213,7 +213,7 @@ private Q_SLOTS:
     }
 
     void signs_in_in_the_browser_and_refreshes_with_its_cookie() {
-        uikit::MessageBoxRecorder messages;
+        testsupport::MessageBoxRecorder messages;
         QVERIFY(settings_->write(keys::kSiteSection, keys::kUser, "agent"));
         QVERIFY(settings_->write(keys::kSiteSection, keys::kPassword, "pw"));
         auto window = open_window(hosts_.portal_home());
