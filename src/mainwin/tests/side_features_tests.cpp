@@ -126,8 +126,8 @@ private Q_SLOTS:
 
         auto* box = window->findChild<QLineEdit*>(QStringLiteral("编辑框1"));
         auto* button = window->findChild<QPushButton*>(QStringLiteral("按钮1"));
-        QCOMPARE(box->echoMode(), QLineEdit::Password);
         box->setText(QStringLiteral("秘密PASS"));
+        QCOMPARE(box->displayText(), QStringLiteral("******"));
         button->click();
         QCOMPARE(boxes.texts(), QStringList{QStringLiteral("密码错误")});
         QCOMPARE(box->text(), QStringLiteral("秘密PASS"));
@@ -164,11 +164,46 @@ private Q_SLOTS:
         QVERIFY(!main.isVisible());
     }
 
-    void no_saved_password_does_not_lock() {
+    void unlock_trims_both_sides_data() {
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("unlocks");
+        // pz.ini keeps a password's blanks (pass="  pw9  "); the agent types it without them.
+        QTest::newRow("saved with blanks, typed without") << "  pw9  " << "pw9" << true;
+        QTest::newRow("saved with full-width blanks") << "\u3000pw9 " << " pw9" << true;
+        QTest::newRow("inner blanks count") << "pw 9" << "pw9" << false;
+        QTest::newRow("letter case counts") << "  pw9  " << "PW9" << false;
+    }
+    void unlock_trims_both_sides() {
+        QFETCH(QString, saved);
+        QFETCH(QString, typed);
+        QFETCH(bool, unlocks);
         testsupport::MessageBoxRecorder boxes;
         QWidget main;
         main.show();
-        mainwin::LockController lock(main, [] { return std::string(); });
+        mainwin::LockController lock(main, [&] { return saved.toStdString(); });
+        lock.lock();
+        QPointer<mainwin::LockWindow> window = lock.lock_window();
+        QVERIFY(window);
+        window->findChild<QLineEdit*>(QStringLiteral("编辑框1"))->setText(typed);
+        window->findChild<QPushButton*>(QStringLiteral("按钮1"))->click();
+        QCOMPARE(main.isVisible(), unlocks);
+        QCOMPARE(boxes.texts(), unlocks ? QStringList() : QStringList{QStringLiteral("密码错误")});
+    }
+
+    void no_saved_password_does_not_lock_data() {
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("empty") << "";
+        // Blanks alone trim to nothing: such a lock would open to an empty box.
+        QTest::newRow("blanks only") << "   ";
+        QTest::newRow("full-width blanks only") << "\u3000 \u3000";
+    }
+    void no_saved_password_does_not_lock() {
+        QFETCH(QString, saved);
+        testsupport::MessageBoxRecorder boxes;
+        QWidget main;
+        main.show();
+        mainwin::LockController lock(main, [&] { return saved.toStdString(); });
         lock.lock();
         QVERIFY(main.isVisible());
         QVERIFY(!lock.lock_window());
