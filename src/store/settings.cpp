@@ -221,6 +221,13 @@ bool writable_names(std::string_view section, std::string_view key, std::string_
 
 } // namespace
 
+bool SettingsFile::can_hold(std::string_view value) {
+    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+        return false;
+    const std::string gbk = common::to_gbk(value);
+    return gbk.size() < kValueBufferBytes && common::from_gbk(gbk) == value;
+}
+
 std::string SettingsFile::read(const std::string& section, const std::string& key) const {
     if (section.empty() || key.empty())
         return {};

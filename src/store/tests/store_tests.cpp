@@ -488,6 +488,29 @@ private Q_SLOTS:
         QCOMPARE(QString::fromStdString(ini.read("搜房网", "pass")), value);
     }
 
+    void settings_can_hold_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("held");
+        QTest::newRow("plain") << "pw9" << true;
+        QTest::newRow("blanks and quotes") << " \"a\" " << true;
+        QTest::newRow("chinese") << "密码" << true;
+        QTest::newRow("a character GBK lacks") << "pw\U0001F600" << false;
+        QTest::newRow("line break") << "a\nb" << false;
+        QTest::newRow("NUL byte") << QString::fromUtf8("a\0b", 3) << false;
+        QTest::newRow("as long as a value is read") << QString(10239, QLatin1Char('x')) << true;
+        QTest::newRow("longer than a value is read") << QString(10240, QLatin1Char('x')) << false;
+    }
+    void settings_can_hold() {
+        QFETCH(QString, value);
+        QFETCH(bool, held);
+        const std::string text = value.toStdString();
+        QCOMPARE(store::SettingsFile::can_hold(text), held);
+        // Whatever it says, it says of what a write and a read give back.
+        QTemporaryDir dir;
+        const store::SettingsFile ini(path_in(dir, "pz.ini"));
+        QCOMPARE(ini.write("搜房网", "pass", text) && ini.read("搜房网", "pass") == text, held);
+    }
+
     void settings_write_failures() {
         QTemporaryDir dir;
         QVERIFY(!store::SettingsFile(path_in(dir, "missing/pz.ini")).write("界面", "k", "v"));
