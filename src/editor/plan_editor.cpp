@@ -71,7 +71,9 @@ void PlanEditor::remember_box(QLineEdit* box) const {
 }
 
 bool PlanEditor::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate)
+    // Showing counts as well: a window manager may activate the window late or never, and the
+    // plan must not open as an empty form meanwhile.
+    if (event->type() == QEvent::Show || event->type() == QEvent::WindowActivate)
         load_edited_plan();
     return QDialog::event(event);
 }

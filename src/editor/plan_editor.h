@@ -25,12 +25,12 @@ class PlanEditor final : public QDialog {
     Q_OBJECT
 public:
     // `edited_plan_name` empty for a new plan. The start and end boxes and the count box come
-    // from the settings file now; the plan is loaded at first activation.
+    // from the settings file now; the plan is loaded when the window is first shown.
     PlanEditor(QWidget* parent, store::PlanStore& plans, const store::SettingsFile& settings,
                std::string edited_plan_name, ListingPicker picker);
 
-    // Fills the controls from the edited plan; runs once, at the window's first activation or
-    // at this call, whichever comes first.
+    // Fills the controls from the edited plan; runs once, at the window's first showing or
+    // activation or at this call, whichever comes first.
     void load_edited_plan();
 
 protected:

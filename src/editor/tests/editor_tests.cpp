@@ -60,7 +60,7 @@ struct Fixture {
                                      store::PlanStore* other_plans = nullptr) {
         auto editor = std::make_unique<PlanEditor>(nullptr, other_plans ? *other_plans : plans, settings,
                                                    std::move(name), std::move(picker));
-        // The plan is loaded by the first activation itself.
+        // The plan is loaded by the window itself when it is first shown.
         editor->show();
         if (!QTest::qWaitForWindowActive(editor.get()))
             qWarning("the plan editor was not activated");
@@ -495,6 +495,17 @@ private Q_SLOTS:
         control<QLineEdit>(*editor, "编辑框方案名称")->setText(QStringLiteral("edited"));
         editor->load_edited_plan();
         QCOMPARE(control<QLineEdit>(*editor, "编辑框方案名称")->text(), QStringLiteral("edited"));
+    }
+
+    void the_plan_is_loaded_when_first_shown_even_without_activation() {
+        Fixture f;
+        QVERIFY(f.plans.save_plan(make_plan("A", "5,6", "10:00", "1", "1")));
+        PlanEditor editor(nullptr, f.plans, f.settings, "A", {});
+        // A window manager may activate a window late or never.
+        editor.setAttribute(Qt::WA_ShowWithoutActivating);
+        editor.show();
+        QCOMPARE(control<QLineEdit>(editor, "编辑框方案名称")->text(), QStringLiteral("A"));
+        QCOMPARE(control<QPlainTextEdit>(editor, "编辑框编号")->toPlainText(), QStringLiteral("5,6"));
     }
 
     void unknown_plan_name_shows_an_empty_plan() {
