@@ -13,6 +13,14 @@ namespace {
 
 bool socket_exists(int number) { return QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)); }
 
+// The socket appears a moment before the server takes connections.
+bool accepts_connections(const QString& display) {
+    xcb_connection_t* c = xcb_connect(display.toLocal8Bit().constData(), nullptr);
+    const bool connected = !xcb_connection_has_error(c);
+    xcb_disconnect(c);
+    return connected;
+}
+
 // Polls `ready` every 100 ms for up to `seconds`.
 template <typename Ready>
 bool wait_until(Ready ready, int seconds) {
@@ -64,7 +72,8 @@ OwnX11Display::~OwnX11Display() {
         if (process->state() == QProcess::NotRunning)
             continue;
         process->terminate();
-        if (!process->waitForFinished(3000))
+        // Killed, the server would leave its lock and socket behind.
+        if (!process->waitForFinished(15000))
             process->kill();
     }
 }
@@ -74,14 +83,16 @@ bool OwnX11Display::start_server(int first, int last) {
         if (socket_exists(n))
             continue;
         name_ = QStringLiteral(":%1").arg(n);
-        server_.start(QStringLiteral("Xvfb"), {name_, QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+        // -noreset: the server would otherwise reset, refusing connections for a moment, each
+        // time its last client (such as the readiness probes here) disconnects.
+        server_.start(QStringLiteral("Xvfb"), {name_, QStringLiteral("-noreset"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
                                                QStringLiteral("-screen"), QStringLiteral("0"),
                                                QStringLiteral("1024x768x24")});
         if (!server_.waitForStarted(5000))
             return false;
         // Another server may have taken the number in between: this one then ends at once.
-        if (wait_until([&] { return socket_exists(n) || server_.state() == QProcess::NotRunning; }, 5) &&
-            server_.state() == QProcess::Running)
+        const auto up = [&] { return server_.state() == QProcess::Running && socket_exists(n) && accepts_connections(name_); };
+        if (wait_until([&] { return up() || server_.state() == QProcess::NotRunning; }, 5) && up())
             return true;
         server_.kill();
         server_.waitForFinished(3000);
