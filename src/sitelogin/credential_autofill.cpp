@@ -59,8 +59,13 @@ void CredentialAutofill::run_pass() {
     automation_.attach(browser_);
     if (!still_running())
         return;
-    if (automation_.page_title() == kLoginPageTitle) {
+    const bool login_page = automation_.page_title() == kLoginPageTitle;
+    if (!still_running())
+        return;
+    if (login_page) {
         const std::string user = automation_.text_box_value("1");
+        if (!still_running())
+            return;
         if (!filled_)
             fill_saved_credentials();
         else
@@ -69,6 +74,7 @@ void CredentialAutofill::run_pass() {
             return;
     }
     timer_.start(kPassIntervalMs);
+    Q_EMIT pass_finished(login_page);
 }
 
 void CredentialAutofill::fill_saved_credentials() {
@@ -83,8 +89,15 @@ void CredentialAutofill::fill_saved_credentials() {
 }
 
 void CredentialAutofill::save_typed_credentials(const std::string& user) {
+    QPointer<CredentialAutofill> alive(this);
     const std::string password = automation_.text_box_value("2");
+    if (!alive || !running_)
+        return;
     if (common::gbk_length(password) > kMaxSavedPasswordBytes || user.empty() || password.empty())
+        return;
+    // A pair the file would change (a character GBK lacks comes back as "?") would be filled in
+    // wrong next time and would never open the lock: it is not saved, the sign-in goes on as typed.
+    if (!store::SettingsFile::can_hold(user) || !store::SettingsFile::can_hold(password))
         return;
     if (saved_known_ && user == saved_user_ && password == saved_password_)
         return;
