@@ -2,6 +2,7 @@
 
 #include "site-sim/simulator.h"
 #include "store/plan_store.h"
+#include "testsupport/clocks.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -130,7 +131,7 @@ bool write_plans(const std::filesystem::path& file, int count, const std::string
 }
 
 void TrialClock::start_at(const common::LocalTime& start) {
-    const common::ShiftedClock shifted(start);
+    const testsupport::ShiftedClock shifted(start);
     offset_ms_ = shifted.now_ms() - common::SystemClock().now_ms();
 }
 

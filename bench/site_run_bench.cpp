@@ -19,7 +19,7 @@
 #include "site/hosts.h"
 #include "store/plan_store.h"
 #include "store/settings.h"
-#include "uikit/message_box.h"
+#include "testsupport/message_box_recorder.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -254,7 +254,7 @@ int main(int argc, char* argv[]) {
         report.end_now();
     };
     // The program's boxes would wait for a person; one that opens ends the measurement.
-    uikit::MessageBoxRecorder boxes;
+    testsupport::MessageBoxRecorder boxes;
     boxes.on_show([&](const QString& text) { give_up_run("the program showed the box \"" + text.toStdString() + "\""); });
     const auto* log = program.window().findChild<QPlainTextEdit*>(QStringLiteral("编辑框记录"));
     if (!log)

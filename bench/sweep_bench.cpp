@@ -12,6 +12,7 @@
 #include "engine/refresher.h"
 #include "mainwin/main_window.h"
 #include "store/plan_store.h"
+#include "testsupport/clocks.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -54,7 +55,7 @@ void measure(bench::Report& report, int plans, double seconds) {
         report.failed(figure, target, "cannot write the plans");
         return;
     }
-    const common::ManualClock clock({.year = 2024, .month = 3, .day = 5, .hour = 12});
+    const testsupport::ManualClock clock({.year = 2024, .month = 3, .day = 5, .hour = 12});
     store::PlanStore store;
     CountingRefresher refresher;
     mainwin::MainWindow window({.clock = clock, .store = store, .database_file = file, .refresher = refresher});

@@ -16,9 +16,9 @@ QICHENG_FUZZ_TARGET(selection) {
     plan.progress = pieces.next();
     plan.id = pieces.rest();
     const std::string selection = engine::select_ids(plan);
-    if (plan.sort == "1")
+    if (plan.mode() == common::PlanMode::FixedPoint)
         FUZZ_CHECK(selection == plan.id);
-    else if (plan.sort != "2")
+    else if (plan.mode() != common::PlanMode::BatchRotation)
         FUZZ_CHECK(selection.empty());
     else {
         const std::vector<std::string> ids = common::split_at_comma(plan.id);
@@ -27,6 +27,12 @@ QICHENG_FUZZ_TARGET(selection) {
         FUZZ_CHECK(picked.size() <= bound);
         for (const std::string& id : picked)
             FUZZ_CHECK(std::find(ids.begin(), ids.end(), id) != ids.end());
+        // Sizes from the bottom of the integer range up to 0 all select as 0 does.
+        if (common::text_to_int(plan.num) <= 0) {
+            common::Plan zero = plan;
+            zero.num = "0";
+            FUZZ_CHECK(selection == engine::select_ids(zero));
+        }
     }
     const std::string progress = engine::progress_of(selection);
     FUZZ_CHECK(progress.size() <= selection.size());

@@ -23,9 +23,9 @@ QICHENG_FUZZ_TARGET(time_nodes) {
     const long long nodes = editor::count_entries(generated.nodes);
     FUZZ_CHECK(nodes <= editor::kMaxTimeNodes);
     FUZZ_CHECK(nodes >= 0);
-    for (int mode : {editor::kFixedPointMode, editor::kBatchRotationMode, 0}) {
+    for (const auto mode : {common::PlanMode::FixedPoint, common::PlanMode::BatchRotation, common::PlanMode::Neither}) {
         const long long count = editor::refresh_count(generated.nodes, ids, common::text_to_int(boxes.filter), mode);
-        if (mode == 0)
+        if (mode == common::PlanMode::Neither)
             FUZZ_CHECK(count == -1);
     }
     return 0;

@@ -3,6 +3,7 @@
 #include "desktop/notifications.h"
 #include "editor/plan_editor.h"
 #include "mainwin/shutdown_timer.h"
+#include "store/settings_keys.h"
 #include "uikit/message_box.h"
 
 #include <QApplication>
@@ -42,7 +43,7 @@ Program::Program(const std::filesystem::path& data, const common::Clock& clock, 
         .open_site_login = [this](QWidget* parent) { sitelogin::open_site_login(parent, login_); },
         .open_plan_editor = [this](QWidget* parent, const std::string& name) { open_plan_editor(parent, name); },
         .power_off = power_off,
-        .unlock_password = [this] { return settings_.read("搜房网", "pass"); },
+        .unlock_password = [this] { return settings_.read(store::keys::kSiteSection, store::keys::kPassword); },
         .settings = &settings_,
     });
     QObject::connect(window_.get(), &mainwin::MainWindow::clock_ticked, window_.get(),

@@ -39,8 +39,4 @@ std::int64_t SystemClock::now_ms() const {
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-ShiftedClock::ShiftedClock(const LocalTime& start) : offset_ms_(from_local(start) - SystemClock().now_ms()) {}
-
-std::int64_t ShiftedClock::now_ms() const { return SystemClock().now_ms() + offset_ms_; }
-
 } // namespace common

@@ -1,7 +1,7 @@
 #pragma once
-// The one source of the local date and time. Tests put the program at any moment.
+// The one source of the local date and time. Tests put the program at any moment with a clock
+// of their own (testsupport/clocks.h).
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -30,29 +30,6 @@ public:
 class SystemClock final : public Clock {
 public:
     std::int64_t now_ms() const override;
-};
-
-// A clock that stands still until it is set or stepped; safe to read from any thread.
-class ManualClock final : public Clock {
-public:
-    explicit ManualClock(const LocalTime& start) : ms_(from_local(start)) {}
-    std::int64_t now_ms() const override { return ms_.load(); }
-    void set(const LocalTime& t) { ms_.store(from_local(t)); }
-    void set_ms(std::int64_t ms) { ms_.store(ms); }
-    void advance_ms(std::int64_t ms) { ms_.fetch_add(ms); }
-
-private:
-    std::atomic<std::int64_t> ms_;
-};
-
-// Runs with the real passage of time, shifted so that it starts at a chosen moment.
-class ShiftedClock final : public Clock {
-public:
-    explicit ShiftedClock(const LocalTime& start);
-    std::int64_t now_ms() const override;
-
-private:
-    std::int64_t offset_ms_;
 };
 
 } // namespace common

@@ -5,6 +5,11 @@
 
 namespace common {
 
+// Column `sort`.
+enum class PlanMode { Neither, FixedPoint, BatchRotation };
+// Column `sort1`.
+enum class ListingKind { Neither, Sale, Rent };
+
 struct Plan {
     std::string nick;     // plan name, the key of every statement
     std::string id;       // listing IDs joined by ","
@@ -25,6 +30,23 @@ struct Plan {
                today.empty() && date1.empty();
     }
     bool operator==(const Plan&) const = default;
+
+    // `sort` and `sort1` as what they mean. "1" and "2" are compared here alone; any other
+    // text reads as Neither, which is written "0".
+    PlanMode mode() const { return from_code(sort, PlanMode::FixedPoint, PlanMode::BatchRotation, PlanMode::Neither); }
+    void set_mode(PlanMode mode) { sort = code_of(mode, PlanMode::FixedPoint, PlanMode::BatchRotation); }
+    ListingKind listing_kind() const { return from_code(sort1, ListingKind::Sale, ListingKind::Rent, ListingKind::Neither); }
+    void set_listing_kind(ListingKind kind) { sort1 = code_of(kind, ListingKind::Sale, ListingKind::Rent); }
+
+private:
+    template <typename Value>
+    static Value from_code(const std::string& code, Value one, Value two, Value neither) {
+        return code == "1" ? one : code == "2" ? two : neither;
+    }
+    template <typename Value>
+    static std::string code_of(Value value, Value one, Value two) {
+        return value == one ? "1" : value == two ? "2" : "0";
+    }
 };
 
 } // namespace common

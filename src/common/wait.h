@@ -34,7 +34,8 @@ enum class WaitOutcome { Completed, TimedOut };
 // Runs the event loop until `completion` is signalled or `limit` has passed, measured on a
 // monotonic clock. The limit is tested first after every wake-up, so work that finishes in the
 // wake-up that reaches the limit counts as timed out; a limit of 0 or less times out at the
-// first wake-up.
+// first wake-up. A limit longer than one timer can run is waited out in several; one beyond
+// the clock's range waits for the completion alone.
 WaitOutcome wait_for(const std::shared_ptr<Completion>& completion, std::chrono::milliseconds limit);
 
 } // namespace common

@@ -7,6 +7,7 @@
 #include "editor/time_nodes.h"
 #include "store/plan_store.h"
 #include "store/settings.h"
+#include "store/settings_keys.h"
 #include "uikit/message_box.h"
 
 #include <QEvent>
@@ -19,12 +20,6 @@
 
 namespace editor {
 namespace {
-
-const std::string kSettingsSection = "界面";
-
-// Column `sort1`.
-constexpr int kSaleListings = 1;
-constexpr int kRentListings = 2;
 
 std::string text_of(const QLineEdit* box) { return box->text().toStdString(); }
 std::string text_of(const QPlainTextEdit* area) { return area->toPlainText().toStdString(); }
@@ -66,17 +61,19 @@ PlanEditor::PlanEditor(QWidget* parent, store::PlanStore& plans, const store::Se
 
 void PlanEditor::fill_remembered_boxes() {
     for (QLineEdit* box : remembered_boxes(controls_))
-        box->setText(QString::fromStdString(settings_.read(kSettingsSection, box_name(box).toStdString())));
+        box->setText(QString::fromStdString(settings_.read(store::keys::kInterfaceSection, box_name(box).toStdString())));
 }
 
 void PlanEditor::remember_box(QLineEdit* box) const {
     // A write that fails (no data folder, a read-only file) is passed over: the box simply
     // starts empty next time.
-    settings_.write(kSettingsSection, box_name(box).toStdString(), common::trim_spaces(text_of(box)));
+    settings_.write(store::keys::kInterfaceSection, box_name(box).toStdString(), common::trim_spaces(text_of(box)));
 }
 
 bool PlanEditor::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate)
+    // Showing counts as well: a window manager may activate the window late or never, and the
+    // plan must not open as an empty form meanwhile.
+    if (event->type() == QEvent::Show || event->type() == QEvent::WindowActivate)
         load_edited_plan();
     return QDialog::event(event);
 }
@@ -95,24 +92,24 @@ void PlanEditor::show_plan(const common::Plan& plan) {
     c.times->setPlainText(QString::fromStdString(plan.times));
     c.ids->setPlainText(QString::fromStdString(plan.id));
     c.interval->setText(QString::fromStdString(plan.interval));
-    (plan.sort == "1" ? c.fixed_point : c.batch_rotation)->setChecked(true);
-    (plan.sort1 == "1" ? c.sale : c.rent)->setChecked(true);
+    (plan.mode() == common::PlanMode::FixedPoint ? c.fixed_point : c.batch_rotation)->setChecked(true);
+    (plan.listing_kind() == common::ListingKind::Sale ? c.sale : c.rent)->setChecked(true);
 }
 
-int PlanEditor::mode() const {
-    if (controls_.batch_rotation->isChecked())
-        return kBatchRotationMode;
+common::PlanMode PlanEditor::mode() const {
     if (controls_.fixed_point->isChecked())
-        return kFixedPointMode;
-    return 0;
+        return common::PlanMode::FixedPoint;
+    if (controls_.batch_rotation->isChecked())
+        return common::PlanMode::BatchRotation;
+    return common::PlanMode::Neither;
 }
 
-int PlanEditor::listing_kind() const {
+common::ListingKind PlanEditor::listing_kind() const {
     if (controls_.sale->isChecked())
-        return kSaleListings;
+        return common::ListingKind::Sale;
     if (controls_.rent->isChecked())
-        return kRentListings;
-    return 0;
+        return common::ListingKind::Rent;
+    return common::ListingKind::Neither;
 }
 
 void PlanEditor::generate_nodes() {
@@ -145,14 +142,14 @@ void PlanEditor::save_plan() {
     plan.times = common::trim_spaces(text_of(c.times));
     if (plan.times.empty())
         return uikit::show_message(this, QStringLiteral("请选择需要刷新的时间节点"));
-    const int plan_mode = mode();
-    if (plan_mode == kBatchRotationMode) {
+    const common::PlanMode plan_mode = mode();
+    if (plan_mode == common::PlanMode::BatchRotation) {
         plan.num = text_of(c.count);
         if (plan.num.empty())
             return uikit::show_message(this, QStringLiteral("请填写刷新的次数"));
     }
-    plan.sort = std::to_string(plan_mode);
-    plan.sort1 = std::to_string(listing_kind());
+    plan.set_mode(plan_mode);
+    plan.set_listing_kind(listing_kind());
     plan.numall = std::to_string(refresh_count(plan.times, plan.id, common::text_to_int(plan.num), plan_mode));
     const bool saved = plans_.save_plan(plan);
     uikit::show_message(this, saved ? QStringLiteral("保存成功") : QStringLiteral("保存失败"));

@@ -7,8 +7,9 @@
 #include <functional>
 #include <string>
 
+#include "common/plan.h"
+
 class QLineEdit;
-namespace common { struct Plan; }
 namespace store {
 class PlanStore;
 class SettingsFile;
@@ -24,12 +25,12 @@ class PlanEditor final : public QDialog {
     Q_OBJECT
 public:
     // `edited_plan_name` empty for a new plan. The start and end boxes and the count box come
-    // from section "界面" of the settings file now; the plan is loaded at first activation.
+    // from the settings file now; the plan is loaded when the window is first shown.
     PlanEditor(QWidget* parent, store::PlanStore& plans, const store::SettingsFile& settings,
                std::string edited_plan_name, ListingPicker picker);
 
-    // Fills the controls from the edited plan; runs once, at the window's first activation or
-    // at this call, whichever comes first.
+    // Fills the controls from the edited plan; runs once, at the window's first showing or
+    // activation or at this call, whichever comes first.
     void load_edited_plan();
 
 protected:
@@ -43,8 +44,8 @@ private:
     void show_refresh_count();
     void save_plan();
     void pick_listings();
-    int mode() const;
-    int listing_kind() const;
+    common::PlanMode mode() const;
+    common::ListingKind listing_kind() const;
 
     PlanEditorControls controls_;
     store::PlanStore& plans_;

@@ -61,12 +61,16 @@ long long count_entries(std::string_view text) {
     return text.empty() ? 0 : static_cast<long long>(common::count_occurrences(text, ",")) + 1;
 }
 
-long long refresh_count(std::string_view times, std::string_view ids, long long count, int mode) {
+long long refresh_count(std::string_view times, std::string_view ids, long long count, common::PlanMode mode) {
     const long long nodes = count_entries(times);
-    if (mode == kFixedPointMode)
+    switch (mode) {
+    case common::PlanMode::FixedPoint:
         return saturating_multiply(nodes, count_entries(ids));
-    if (mode == kBatchRotationMode)
+    case common::PlanMode::BatchRotation:
         return saturating_multiply(nodes, count);
+    case common::PlanMode::Neither:
+        break;
+    }
     return -1;
 }
 

@@ -2,6 +2,8 @@
 // Time nodes generated from a start time, an end time, an interval and a filter, and the
 // number of refreshes a day a plan makes.
 
+#include "common/plan.h"
+
 #include <string>
 #include <string_view>
 
@@ -34,15 +36,12 @@ inline constexpr long long kMaxTimeNodes = 10000;
 // any N other than 0 leaves out every full hour.
 GeneratedNodes generate_time_nodes(const TimeNodeBoxes& boxes);
 
-inline constexpr int kFixedPointMode = 1;
-inline constexpr int kBatchRotationMode = 2;
-
 // Entries of a comma-joined text: every "," counts, so an empty entry between two commas and
 // a comma at the end each add one; an empty text has none.
 long long count_entries(std::string_view text);
 
 // Refreshes a day: nodes × IDs in fixed-point mode, nodes × `count` in batch rotation mode,
-// -1 in any other mode. Saturates instead of overflowing.
-long long refresh_count(std::string_view times, std::string_view ids, long long count, int mode);
+// -1 in neither. Saturates instead of overflowing.
+long long refresh_count(std::string_view times, std::string_view ids, long long count, common::PlanMode mode);
 
 } // namespace editor

@@ -20,6 +20,11 @@ bool FiredNodes::fire_test(const common::Plan& plan, const common::LocalTime& no
     // the minute is not a node.
     if (plan.times.find(hh_mm(now)) == std::string::npos)
         return false;
+    // Any other day, also one the clock was set back to: the keys held are not today's.
+    if (std::string today = common::date_text(now); today != day_) {
+        keys_.clear();
+        day_ = std::move(today);
+    }
     return keys_.insert(fired_key(plan.nick, now)).second;
 }
 

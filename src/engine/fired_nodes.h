@@ -1,7 +1,8 @@
 #pragma once
-// The fired-node memory: which plan has fired at which time node on which day. It lives as
-// long as the process and is never cleared, so a node fires once per day even across stop
-// and start; a restart of the program forgets it.
+// The fired-node memory: which plan has fired at which time node today. It lives as long as
+// the process, so a node fires once per day even across stop and start; a restart of the
+// program forgets it. Keys of an earlier day can never match again and are dropped when the
+// day changes, so a program left running for months keeps one day's keys.
 
 #include "common/clock.h"
 #include "common/plan.h"
@@ -31,6 +32,8 @@ private:
     // Whole keys, not one text searched for a key: a plan named like another plan plus a
     // time ("早班08:05") must not hide that plan's node.
     std::unordered_set<std::string> keys_;
+    // The date text the keys belong to.
+    std::string day_;
 };
 
 } // namespace engine

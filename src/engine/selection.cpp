@@ -40,15 +40,16 @@ void append_from_start(Batch& batch, const std::vector<std::string>& ids, long l
 } // namespace
 
 std::string select_ids(const common::Plan& plan) {
-    if (plan.sort == "1")
+    if (plan.mode() == common::PlanMode::FixedPoint)
         return plan.id;
-    if (plan.sort != "2")
+    if (plan.mode() != common::PlanMode::BatchRotation)
         return {};
     const std::vector<std::string> ids = common::split_at_comma(plan.id);
     if (ids.empty())
         return {};
     const long long limit = std::max<long long>(kMaxBatchRepeats, static_cast<long long>(ids.size()));
-    const long long size = std::min(common::text_to_int(plan.num), limit);
+    // A size below zero selects as a size of 0 does.
+    const long long size = std::clamp(common::text_to_int(plan.num), 0LL, limit);
 
     Batch batch;
     if (plan.progress.empty()) {

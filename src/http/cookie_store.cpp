@@ -1,18 +1,17 @@
 #include "http/cookie_store.h"
 
+#include "common/atomic_file.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdlib>
 #include <ctime>
-#include <fcntl.h>
 #include <fstream>
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace http {
 namespace {
@@ -92,30 +91,12 @@ bool expired(const Cookie& cookie, long long now) { return cookie.expires != 0 &
 
 long long now_seconds() { return static_cast<long long>(std::time(nullptr)); }
 
-// Writes `text` beside `file` and renames it over the file, so a crash leaves the old jar or
-// the new one, never half of one. The jar holds session keys: owner read/write only.
+// The jar holds session keys: owner read/write only, also when the file was loosened since.
 bool write_atomically(const std::filesystem::path& file, const std::string& text) {
     std::error_code ignored;
     if (file.has_parent_path())
         std::filesystem::create_directories(file.parent_path(), ignored);
-    std::string temp = file.string() + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return false;
-    bool ok = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0;
-    for (std::size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        done += ok ? static_cast<std::size_t>(n) : 0;
-    }
-    ok = ::fsync(fd) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && std::rename(temp.c_str(), file.c_str()) == 0;
-    if (!ok)
-        ::unlink(temp.c_str());
-    return ok;
+    return common::save_file_atomically(file, text, S_IRUSR | S_IWUSR, S_IRUSR | S_IWUSR);
 }
 
 } // namespace

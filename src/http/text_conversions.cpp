@@ -5,21 +5,65 @@
 
 #include <opencc/opencc.h>
 
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <optional>
+#include <unistd.h>
+#include <vector>
 
 namespace http {
 namespace {
 
 std::string_view up_to_zero(std::string_view text) { return text.substr(0, text.find('\0')); }
 
-// The traditional-to-simplified tables, loaded once on first use; OpenCC does not promise that
-// one converter may be used from two threads at once.
+// OpenCC's character table alone, so that each character is mapped on its own: its phrase
+// tables would map words instead ("乾隆" would stay "乾隆" where the character gives "干隆").
+// OpenCC reads a configuration only from a file; "%s" is the table.
+constexpr const char* kCharacterConfig =
+    R"({"name": "traditional to simplified, characters only",)"
+    R"( "segmentation": {"type": "mmseg", "dict": {"type": "ocd2", "file": "%s"}},)"
+    R"( "conversion_chain": [{"dict": {"type": "ocd2", "file": "%s"}}]})";
+
+std::string json_escaped(std::string_view text) {
+    std::string escaped;
+    for (const char c : text) {
+        if (c == '"' || c == '\\')
+            escaped += '\\';
+        escaped += c;
+    }
+    return escaped;
+}
+
+// Opens the character table `table` (a path, or a name OpenCC finds in its own data folder)
+// through a configuration written to a temporary file for the moment of the call.
+opencc_t open_character_table(const char* table) {
+    const std::string escaped = json_escaped(table);
+    std::vector<char> config(std::strlen(kCharacterConfig) + 2 * escaped.size() + 1);
+    std::snprintf(config.data(), config.size(), kCharacterConfig, escaped.c_str(), escaped.c_str());
+    std::error_code ec;
+    std::string file = (std::filesystem::temp_directory_path(ec) / "qicheng-t2s-XXXXXX.json").string();
+    if (ec)
+        file = "/tmp/qicheng-t2s-XXXXXX.json";
+    const int fd = ::mkstemps(file.data(), 5);
+    if (fd < 0)
+        return nullptr;
+    const std::string_view text(config.data());
+    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    ::close(fd);
+    const opencc_t handle = written ? opencc_open(file.c_str()) : nullptr;
+    ::unlink(file.c_str());
+    return handle;
+}
+
+// The character table, loaded once on first use; OpenCC does not promise that one converter
+// may be used from two threads at once.
 class SimplifiedConverter final {
 public:
     SimplifiedConverter() {
-        for (const char* config : {QICHENG_OPENCC_T2S, "t2s.json"}) {
-            handle_ = opencc_open(config);
+        for (const char* table : {QICHENG_OPENCC_CHARACTERS, "TSCharacters.ocd2"}) {
+            handle_ = open_character_table(table);
             if (ok())
                 break;
         }

@@ -14,9 +14,9 @@ std::string utf8_to_gbk(std::string_view utf8);
 // are not Big5 become "?".
 std::string big5_to_gbk(std::string_view big5);
 
-// Traditional characters of GBK text turned into their simplified forms (OpenCC's t2s tables:
-// every character keeps its place, common phrases pick the right one of several forms); the
-// text is returned unchanged when the tables cannot be loaded.
+// Traditional characters of GBK text turned into their simplified forms, each character on its
+// own (OpenCC's character table, without its phrases), so every character keeps its place; the
+// text is returned unchanged when the table cannot be loaded.
 std::string to_simplified(std::string_view gbk);
 
 // big5_to_gbk, then to_simplified.

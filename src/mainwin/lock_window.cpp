@@ -23,6 +23,8 @@ LockWindow::LockWindow(QWidget* owner, std::function<std::string()> password, st
     password_box_ = new QLineEdit(this);
     password_box_->setObjectName(QStringLiteral("编辑框1"));
     password_box_->setEchoMode(QLineEdit::Password);
+    // Each typed character shows as "*", whatever the style would draw.
+    password_box_->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     password_box_->setGeometry(70, 3, 126, 24);
 
     auto* button = new QPushButton(QStringLiteral("解除锁定"), this);
@@ -35,8 +37,10 @@ LockWindow::LockWindow(QWidget* owner, std::function<std::string()> password, st
 void LockWindow::closeEvent(QCloseEvent* event) { event->ignore(); }
 
 void LockWindow::unlock() {
+    // The saved password is trimmed too: pz.ini keeps blanks around a value (pass="  pw9  "),
+    // which nobody types into this box.
     const std::string typed = common::trim_spaces(password_box_->text().toStdString());
-    if (typed != password_()) {
+    if (typed != common::trim_spaces(password_())) {
         uikit::show_message(this, QStringLiteral("密码错误"));
         return;
     }
@@ -51,7 +55,7 @@ LockController::LockController(QWidget& main_window, std::function<std::string()
 void LockController::lock() {
     if (lock_window_)
         return;
-    if (password_().empty()) {
+    if (common::trim_spaces(password_()).empty()) {
         uikit::show_message(&main_window_, QStringLiteral("尚未保存账号密码，请先在登录网站中登录一次，再锁定界面"));
         return;
     }

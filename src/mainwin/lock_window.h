@@ -33,7 +33,8 @@ public:
     LockController(QWidget& main_window, std::function<std::string()> password);
 
     // Hides the main window behind a new lock window; refuses (with a message) when no account
-    // password is saved, since a lock that an empty text opens protects nothing.
+    // password is saved, or only blanks, since a lock that an empty text opens protects nothing.
+    // The unlock compares the trimmed typed text with the trimmed saved password.
     void lock();
     // The hot key: flips the lock window while one exists, else the main window.
     void toggle_visibility();

@@ -2,13 +2,10 @@
 
 #include "common/text.h"
 #include "store/settings.h"
+#include "store/settings_keys.h"
 
 namespace site {
 namespace {
-
-const std::string kSection = "搜房网";
-const std::string kPortalKey = "portal";
-const std::string kBackofficeKey = "backoffice";
 
 std::string address(const std::string& host, std::string_view path) {
     return "http://" + host + std::string(path);
@@ -33,16 +30,16 @@ std::string host_from_setting(std::string_view value) {
 
 SiteHosts load_site_hosts(const store::SettingsFile& settings) {
     SiteHosts hosts;
-    if (std::string portal = host_from_setting(settings.read(kSection, kPortalKey)); !portal.empty())
+    if (std::string portal = host_from_setting(settings.read(store::keys::kSiteSection, store::keys::kPortalHost)); !portal.empty())
         hosts.portal = std::move(portal);
-    if (std::string backoffice = host_from_setting(settings.read(kSection, kBackofficeKey)); !backoffice.empty())
+    if (std::string backoffice = host_from_setting(settings.read(store::keys::kSiteSection, store::keys::kBackofficeHost)); !backoffice.empty())
         hosts.backoffice = std::move(backoffice);
     return hosts;
 }
 
 bool write_site_hosts(const store::SettingsFile& settings, const SiteHosts& hosts) {
-    const bool portal_written = settings.write(kSection, kPortalKey, hosts.portal);
-    return settings.write(kSection, kBackofficeKey, hosts.backoffice) && portal_written;
+    const bool portal_written = settings.write(store::keys::kSiteSection, store::keys::kPortalHost, hosts.portal);
+    return settings.write(store::keys::kSiteSection, store::keys::kBackofficeHost, hosts.backoffice) && portal_written;
 }
 
 } // namespace site

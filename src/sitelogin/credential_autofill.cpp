@@ -2,6 +2,7 @@
 
 #include "common/encoding.h"
 #include "store/settings.h"
+#include "store/settings_keys.h"
 
 #include <QWidget>
 
@@ -58,8 +59,13 @@ void CredentialAutofill::run_pass() {
     automation_.attach(browser_);
     if (!still_running())
         return;
-    if (automation_.page_title() == kLoginPageTitle) {
+    const bool login_page = automation_.page_title() == kLoginPageTitle;
+    if (!still_running())
+        return;
+    if (login_page) {
         const std::string user = automation_.text_box_value("1");
+        if (!still_running())
+            return;
         if (!filled_)
             fill_saved_credentials();
         else
@@ -68,12 +74,13 @@ void CredentialAutofill::run_pass() {
             return;
     }
     timer_.start(kPassIntervalMs);
+    Q_EMIT pass_finished(login_page);
 }
 
 void CredentialAutofill::fill_saved_credentials() {
     filled_ = true;
-    saved_user_ = settings_.read(kCredentialSection, kUserKey);
-    saved_password_ = settings_.read(kCredentialSection, kPasswordKey);
+    saved_user_ = settings_.read(store::keys::kSiteSection, store::keys::kUser);
+    saved_password_ = settings_.read(store::keys::kSiteSection, store::keys::kPassword);
     saved_known_ = true;
     QPointer<CredentialAutofill> alive(this);
     automation_.set_text_box_value("1", saved_user_);
@@ -82,14 +89,21 @@ void CredentialAutofill::fill_saved_credentials() {
 }
 
 void CredentialAutofill::save_typed_credentials(const std::string& user) {
+    QPointer<CredentialAutofill> alive(this);
     const std::string password = automation_.text_box_value("2");
+    if (!alive || !running_)
+        return;
     if (common::gbk_length(password) > kMaxSavedPasswordBytes || user.empty() || password.empty())
+        return;
+    // A pair the file would change (a character GBK lacks comes back as "?") would be filled in
+    // wrong next time and would never open the lock: it is not saved, the sign-in goes on as typed.
+    if (!store::SettingsFile::can_hold(user) || !store::SettingsFile::can_hold(password))
         return;
     if (saved_known_ && user == saved_user_ && password == saved_password_)
         return;
     make_owner_only(settings_.path());
-    const bool written = settings_.write(kCredentialSection, kUserKey, user) &&
-                         settings_.write(kCredentialSection, kPasswordKey, password);
+    const bool written = settings_.write(store::keys::kSiteSection, store::keys::kUser, user) &&
+                         settings_.write(store::keys::kSiteSection, store::keys::kPassword, password);
     saved_known_ = written;
     if (written) {
         saved_user_ = user;

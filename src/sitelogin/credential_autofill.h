@@ -1,7 +1,8 @@
 #pragma once
 // Watches the browser for the site's login page: on the first sight of it during one opening
 // of the site login window it fills in the user name and password saved before, and on every
-// later pass it saves what stands in the two boxes. A pass runs every 500 ms on the UI thread.
+// later pass it saves what stands in the two boxes, when the settings file can hold them exactly.
+// A pass runs every 500 ms on the UI thread.
 
 #include "webpage/page_automation.h"
 
@@ -18,10 +19,6 @@ namespace sitelogin {
 
 // Title of the site's login page; other pages are neither filled nor watched.
 inline constexpr const char* kLoginPageTitle = "搜房帮登录";
-// Where the credentials are kept in the settings file.
-inline constexpr const char* kCredentialSection = "搜房网";
-inline constexpr const char* kUserKey = "user";
-inline constexpr const char* kPasswordKey = "pass";
 // Longer passwords (in GBK bytes) are never saved.
 inline constexpr std::size_t kMaxSavedPasswordBytes = 20;
 
@@ -35,6 +32,11 @@ public:
     void start();
     // No pass begins after this, and a pass under way ends without touching anything more.
     void stop();
+
+Q_SIGNALS:
+    // After each whole pass; `login_page` when the pass found the login page (and filled in or
+    // saved the credentials). A watcher learns from it that the page has been looked at.
+    void pass_finished(bool login_page);
 
 private:
     void run_pass();

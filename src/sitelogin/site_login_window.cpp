@@ -18,6 +18,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <algorithm>
+
 namespace sitelogin {
 namespace {
 
@@ -74,8 +76,8 @@ void SiteLoginWindow::create_controls() {
         button->setAutoDefault(false);
         buttons.push_back(button);
     }
-    connect(buttons[0], &QPushButton::clicked, this, &SiteLoginWindow::confirm_signed_in);
-    connect(buttons[1], &QPushButton::clicked, this, &SiteLoginWindow::pick_ticked);
+    connect(buttons[0], &QPushButton::clicked, this, [this] { press(Wait::AgentId); });
+    connect(buttons[1], &QPushButton::clicked, this, [this] { press(Wait::Extraction); });
     connect(buttons[2], &QPushButton::clicked, this, [this] { finish(Accepted); });
     connect(buttons[3], &QPushButton::clicked, this, [this] { open_page(deps_.hosts.sale_listing_page()); });
     connect(buttons[4], &QPushButton::clicked, this, [this] { open_page(deps_.hosts.rent_listing_page()); });
@@ -110,8 +112,12 @@ bool SiteLoginWindow::event(QEvent* event) {
     if (first && !activated_) {
         activated_ = true;
         // Not inside the event itself: the check waits for the site with the loop running.
-        QTimer::singleShot(0, this, &SiteLoginWindow::first_activation);
+        QTimer::singleShot(0, this, [this] { press(Wait::FirstPage); });
     }
+    // The first resize comes before a window manager has put its frame around the window; the
+    // frame arrives with the move of the client area into it, and the outer size grows then.
+    if (event->type() == QEvent::Move && frameGeometry().size() != laid_out_for_)
+        lay_out();
     return handled;
 }
 
@@ -122,6 +128,7 @@ void SiteLoginWindow::resizeEvent(QResizeEvent* event) {
 
 void SiteLoginWindow::lay_out() {
     const QSize outer = frameGeometry().size();
+    laid_out_for_ = outer;
     const int browser_width = outer.width() - kBrowserInset.width();
     browser_->setGeometry(browser_->x(), browser_->y(), browser_width, outer.height() - kBrowserInset.height());
     // Integer division cuts toward zero, also for a browser narrower than the bar.
@@ -132,29 +139,48 @@ void SiteLoginWindow::lay_out() {
 
 void SiteLoginWindow::closeEvent(QCloseEvent* event) { event->ignore(); }
 
-void SiteLoginWindow::first_activation() {
-    if (finished_)
+void SiteLoginWindow::press(Wait wait) {
+    if (finished_ || running_ == wait || std::ranges::find(waiting_, wait) != waiting_.end())
+        return;
+    waiting_.push_back(wait);
+    // A press during another wait is taken up by the loop below once that wait has ended.
+    if (running_)
         return;
     QPointer<SiteLoginWindow> alive(this);
-    busy_ = true;
+    while (!waiting_.empty() && !finished_) {
+        running_ = waiting_.front();
+        waiting_.erase(waiting_.begin());
+        run(*running_);
+        if (!alive)
+            return;
+        running_.reset();
+    }
+}
+
+void SiteLoginWindow::run(Wait wait) {
+    switch (wait) {
+    case Wait::FirstPage:
+        return open_first_page();
+    case Wait::AgentId:
+        return confirm_signed_in();
+    case Wait::Extraction:
+        return pick_ticked();
+    }
+}
+
+// The handlers below wait with the event loop running; the window may be finished, or gone,
+// when they go on.
+void SiteLoginWindow::open_first_page() {
+    QPointer<SiteLoginWindow> alive(this);
     const std::string first = site::first_page(deps_.runner, deps_.hosts, deps_.session);
-    if (!alive)
-        return;
-    busy_ = false;
-    if (!finished_)
+    if (alive && !finished_)
         open_page(first);
 }
 
 void SiteLoginWindow::confirm_signed_in() {
-    if (busy_ || finished_)
-        return;
     QPointer<SiteLoginWindow> alive(this);
-    busy_ = true;
     const bool found = site::read_agent_id(deps_.runner, deps_.hosts, deps_.session);
-    if (!alive)
-        return;
-    busy_ = false;
-    if (finished_)
+    if (!alive || finished_)
         return;
     if (!found) {
         uikit::show_message(this, QStringLiteral("程序未检测到登录状态"));
@@ -166,14 +192,10 @@ void SiteLoginWindow::confirm_signed_in() {
 }
 
 void SiteLoginWindow::pick_ticked() {
-    if (busy_ || finished_)
-        return;
     QPointer<SiteLoginWindow> alive(this);
-    busy_ = true;
     extract_ticked_listings(deps_.automation, browser_, picks_);
     if (!alive)
         return;
-    busy_ = false;
     // "取消" pressed while the page was being read empties the picks for good.
     if (cancelled_)
         picks_.clear();

@@ -6,6 +6,10 @@
 #include "sitelogin/site_login.h"
 
 #include <QDialog>
+#include <QSize>
+
+#include <optional>
+#include <vector>
 
 class QGroupBox;
 class QLabel;
@@ -38,9 +42,15 @@ protected:
     void reject() override {}
 
 private:
+    // What the first activation and the buttons "我已登录" and "提取勾选" do: each waits for the
+    // site or the page with the event loop running, and only one runs at a time.
+    enum class Wait { FirstPage, AgentId, Extraction };
+
     void create_controls();
     void lay_out();
-    void first_activation();
+    void press(Wait wait);
+    void run(Wait wait);
+    void open_first_page();
     void confirm_signed_in();
     void pick_ticked();
     void cancel();
@@ -57,9 +67,13 @@ private:
     bool activated_ = false;
     bool finished_ = false;
     bool cancelled_ = false;
-    // A handler waiting for the site or the page runs the event loop; a second press of a
-    // button meanwhile is not taken.
-    bool busy_ = false;
+    // The outer size the controls were last laid out for.
+    QSize laid_out_for_;
+    // The wait under way, and the presses that came during it, in the order they came; each
+    // runs once the one before it has ended. A press of a button that is already under way or
+    // waiting adds nothing.
+    std::optional<Wait> running_;
+    std::vector<Wait> waiting_;
 };
 
 } // namespace sitelogin

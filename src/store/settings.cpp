@@ -1,10 +1,10 @@
 #include "store/settings.h"
 
+#include "common/atomic_file.h"
 #include "common/encoding.h"
 
 #include <QString>
 
-#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <mutex>
@@ -219,56 +219,14 @@ bool writable_names(std::string_view section, std::string_view key, std::string_
     return true;
 }
 
-bool write_all(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// Writes `bytes` to a new file beside `target` and renames it over `target`, so a reader sees
-// the old file or the new one and never a half-written one.
-bool replace_file(const std::filesystem::path& target, std::string_view bytes, const struct stat* old) {
-    static std::atomic<unsigned> counter{0};
-    std::filesystem::path temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = target;
-        temp += "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-    }
-    if (fd < 0)
-        return false;
-    bool ok = write_all(fd, bytes);
-    if (ok && old) {
-        ok = ::fchmod(fd, old->st_mode & 07777) == 0;
-        [[maybe_unused]] const int owned = ::fchown(fd, old->st_uid, old->st_gid); // only root can, and may
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && std::rename(temp.c_str(), target.c_str()) == 0) {
-        // The rename itself must reach the disk before a power-off.
-        if (const int dir = ::open(target.parent_path().empty() ? "." : target.parent_path().c_str(),
-                                   O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
-        }
-        return true;
-    }
-    ::unlink(temp.c_str());
-    return false;
-}
-
 } // namespace
+
+bool SettingsFile::can_hold(std::string_view value) {
+    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+        return false;
+    const std::string gbk = common::to_gbk(value);
+    return gbk.size() < kValueBufferBytes && common::from_gbk(gbk) == value;
+}
 
 std::string SettingsFile::read(const std::string& section, const std::string& key) const {
     if (section.empty() || key.empty())
@@ -294,22 +252,15 @@ bool SettingsFile::write(const std::string& section, const std::string& key, con
         return false;
     std::lock_guard lock(write_mutex());
 
-    std::error_code ec;
-    std::filesystem::path target = file_;
-    // Replacing a link would cut it; the file it points to is the one to replace.
-    if (std::filesystem::is_symlink(target, ec)) {
-        target = std::filesystem::canonical(file_, ec);
-        if (ec)
-            return false;
-    }
+    // A link is followed, by the reads here and by the save.
     struct stat st {};
-    const bool exists = ::stat(target.c_str(), &st) == 0;
+    const bool exists = ::stat(file_.c_str(), &st) == 0;
     std::string bytes;
     if (exists) {
         // A read-only file stays as it is, even for a user whom the system would let write it.
-        if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
+        if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(file_.c_str(), W_OK) != 0)
             return false;
-        std::optional<std::string> read = read_bytes(target);
+        std::optional<std::string> read = read_bytes(file_);
         if (!read)
             return false;
         bytes = std::move(*read);
@@ -345,7 +296,7 @@ bool SettingsFile::write(const std::string& section, const std::string& key, con
             out.append("\r\n");
         out.append(line).append(all.substr(after.end));
     }
-    return replace_file(target, out, exists ? &st : nullptr);
+    return common::save_file_atomically(file_, out, 0666);
 }
 
 } // namespace store

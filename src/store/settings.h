@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace store {
 
@@ -18,6 +19,11 @@ public:
     bool write(const std::string& section, const std::string& key, const std::string& value) const;
 
     const std::filesystem::path& path() const { return file_; }
+
+    // Whether `value` written to a file in GBK reads back byte for byte: false for a character
+    // GBK lacks (it would come back as "?"), a line break or NUL byte, or a value longer than a
+    // read takes.
+    static bool can_hold(std::string_view value);
 
 private:
     std::filesystem::path file_;

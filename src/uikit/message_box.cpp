@@ -2,29 +2,22 @@
 
 #include <QMessageBox>
 
+#include <utility>
+
 namespace uikit {
 namespace {
 
-MessageBoxRecorder* g_recorder = nullptr;
+MessageBoxSink* g_sink = nullptr;
 
 const QString kCaption = QStringLiteral("信息：");
 
 } // namespace
 
-MessageBoxRecorder::MessageBoxRecorder() : previous_(g_recorder) { g_recorder = this; }
-
-MessageBoxRecorder::~MessageBoxRecorder() { g_recorder = previous_; }
-
-bool MessageBoxRecorder::record(const QString& text) {
-    texts_.append(text);
-    if (hook_)
-        hook_(text);
-    return answer_;
-}
+MessageBoxSink* set_message_box_sink(MessageBoxSink* sink) { return std::exchange(g_sink, sink); }
 
 void show_message(QWidget* parent, const QString& text) {
-    if (g_recorder) {
-        g_recorder->record(text);
+    if (g_sink) {
+        g_sink->take(text);
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, kCaption, text, QMessageBox::Ok, parent);
@@ -32,8 +25,8 @@ void show_message(QWidget* parent, const QString& text) {
 }
 
 bool ask_yes_no(QWidget* parent, const QString& text) {
-    if (g_recorder)
-        return g_recorder->record(text);
+    if (g_sink)
+        return g_sink->take(text);
     QMessageBox box(QMessageBox::Question, kCaption, text, QMessageBox::Yes | QMessageBox::No, parent);
     return box.exec() == QMessageBox::Yes;
 }

@@ -9,8 +9,10 @@
 #include "mainwin/lock_window.h"
 #include "store/plan_store.h"
 #include "store/settings.h"
-#include "store/tests/ordinary_user_files.h"
-#include "uikit/message_box.h"
+#include "store/settings_keys.h"
+#include "testsupport/ordinary_user_files.h"
+#include "testsupport/clocks.h"
+#include "testsupport/message_box_recorder.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -24,7 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using storetest::OrdinaryUserFiles;
+using testsupport::OrdinaryUserFiles;
 
 std::string contents_of(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -68,8 +70,8 @@ private Q_SLOTS:
         }
         const std::string before = fs::is_regular_file(database) ? contents_of(database) : std::string();
 
-        uikit::MessageBoxRecorder boxes;
-        common::ManualClock clock(kMoment);
+        testsupport::MessageBoxRecorder boxes;
+        testsupport::ManualClock clock(kMoment);
         {
             OrdinaryUserFiles ordinary(root);
             app::Program program(data, clock, nullptr, 1);
@@ -99,8 +101,8 @@ private Q_SLOTS:
         const std::string before = contents_of(ini);
         fs::permissions(folder_read_only ? data : ini, folder_read_only ? kReadOnlyFolder : kReadOnly);
 
-        uikit::MessageBoxRecorder boxes;
-        common::ManualClock clock(kMoment);
+        testsupport::MessageBoxRecorder boxes;
+        testsupport::ManualClock clock(kMoment);
         {
             OrdinaryUserFiles ordinary(root);
             store::PlanStore plans;
@@ -113,7 +115,7 @@ private Q_SLOTS:
             hour->clear();
             QTest::keyClicks(hour, QStringLiteral("7"));
             QCOMPARE(hour->text(), QStringLiteral("7"));
-            QCOMPARE(settings.read("界面", "编辑框时1"), std::string("5"));
+            QCOMPARE(settings.read(store::keys::kInterfaceSection, "编辑框时1"), std::string("5"));
             editor.hide();
         }
         QVERIFY(boxes.texts().isEmpty());
@@ -136,8 +138,8 @@ private Q_SLOTS:
         write_file(data / "pz.ini", common::to_gbk("[搜房网]\r\nbackoffice=127.0.0.1:9\r\npass=锁屏密码\r\n"));
         fs::permissions(data / "pz.ini", kReadOnly);
 
-        uikit::MessageBoxRecorder boxes;
-        common::ManualClock clock(kMoment);
+        testsupport::MessageBoxRecorder boxes;
+        testsupport::ManualClock clock(kMoment);
         OrdinaryUserFiles ordinary(root);
         app::Program program(data, clock, nullptr, 1);
         QVERIFY(program.ready());

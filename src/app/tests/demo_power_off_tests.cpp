@@ -6,6 +6,7 @@
 #include "engine/refresher.h"
 #include "mainwin/main_window.h"
 #include "store/plan_store.h"
+#include "testsupport/clocks.h"
 
 #include <QCheckBox>
 #include <QDateTimeEdit>
@@ -26,7 +27,7 @@ class DemoPowerOffTests final : public QObject {
 private Q_SLOTS:
     void the_shutdown_moment_writes_in_the_log() {
         QTemporaryDir dir;
-        common::ManualClock clock({.year = 2024, .month = 3, .day = 5, .hour = 8, .minute = 5});
+        testsupport::ManualClock clock({.year = 2024, .month = 3, .day = 5, .hour = 8, .minute = 5});
         store::PlanStore store;
         NoRefresher refresher;
         app::SystemPowerOff power_off;

@@ -7,7 +7,8 @@
 #include "store/plan_store.h"
 #include "store/settings.h"
 #include "site-sim/simulator.h"
-#include "uikit/message_box.h"
+#include "testsupport/clocks.h"
+#include "testsupport/message_box_recorder.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -65,8 +66,8 @@ private Q_SLOTS:
         QVERIFY(sim.set_knob("refresh.10002", "login"));
         QVERIFY(sim.set_knob("refresh.10003", "silent"));
 
-        uikit::MessageBoxRecorder boxes;
-        common::ManualClock clock(kAt0805);
+        testsupport::MessageBoxRecorder boxes;
+        testsupport::ManualClock clock(kAt0805);
         app::Program program(data, clock, nullptr, 1);
         QVERIFY(program.ready());
         program.session().set_agent_id("4321");
@@ -123,7 +124,7 @@ private Q_SLOTS:
         // Signed out at first; the retry a second later goes through.
         QVERIFY(sim.set_knob("refresh.10002", "login||success"));
 
-        common::ManualClock clock(kAt0805);
+        testsupport::ManualClock clock(kAt0805);
         app::Program program(data, clock, nullptr, 1);
         QVERIFY(program.ready());
         program.session().set_agent_id("4321");

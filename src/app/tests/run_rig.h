@@ -11,6 +11,7 @@
 #include "site/listing_refresh.h"
 #include "site/session.h"
 #include "store/plan_store.h"
+#include "testsupport/clocks.h"
 
 #include <filesystem>
 #include <functional>
@@ -58,7 +59,7 @@ public:
 
     bool database_open() const { return store.is_open(); }
 
-    common::ManualClock clock{kRunMoment};
+    testsupport::ManualClock clock{kRunMoment};
     store::PlanStore store;
     http::CookieStore jar;
     http::CurlRequestRunner runner{jar};

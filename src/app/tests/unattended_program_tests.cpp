@@ -3,14 +3,14 @@
 // scheduled power-off, and the executable itself started with autorun and autostart on and off.
 
 #include "app/program.h"
-#include "common/clock.h"
+#include "testsupport/clocks.h"
 #include "desktop/notifications.h"
 #include "desktop_session.h"
 #include "site-sim/simulator.h"
 #include "site/hosts.h"
 #include "store/plan_store.h"
 #include "store/settings.h"
-#include "uikit/message_box.h"
+#include "testsupport/message_box_recorder.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -119,8 +119,8 @@ private Q_SLOTS:
         QVERIFY(sim.start());
         DataFolder folder(sim, "08:05,08:06", "10001,10002");
         QVERIFY(sim.set_knob("refresh", "login"));
-        uikit::MessageBoxRecorder boxes;
-        common::ManualClock clock({2024, 3, 5, 8, 5, 0, 0});
+        testsupport::MessageBoxRecorder boxes;
+        testsupport::ManualClock clock({2024, 3, 5, 8, 5, 0, 0});
         app::Program program(folder.data, clock, nullptr, 1);
         QVERIFY(program.ready());
         program.window().show();
@@ -145,7 +145,7 @@ private Q_SLOTS:
         sitesim::Simulator sim;
         QVERIFY(sim.start());
         DataFolder folder(sim, "", "");
-        common::ManualClock clock({2024, 3, 5, 20, 0, 0, 0});
+        testsupport::ManualClock clock({2024, 3, 5, 20, 0, 0, 0});
         app::Program program(folder.data, clock, nullptr);
         mainwin::MainWindow& window = program.window();
         window.shutdown_time_box()->setDateTime(QDateTime(QDate(2024, 3, 5), QTime(20, 1, 30)));

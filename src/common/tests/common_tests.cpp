@@ -1,11 +1,19 @@
+#include "common/atomic_file.h"
 #include "common/clock.h"
 #include "common/encoding.h"
 #include "common/text.h"
 #include "common/wait.h"
+#include "testsupport/clocks.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTest>
+#include <QTemporaryDir>
 #include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace common;
@@ -98,7 +106,7 @@ private Q_SLOTS:
     void local_time_round_trips() {
         const LocalTime t{2024, 3, 5, 8, 4, 59, 250};
         QCOMPARE(to_local(from_local(t)), t);
-        ManualClock clock(t);
+        testsupport::ManualClock clock(t);
         clock.advance_ms(750);
         QCOMPARE(clock.local_now(), (LocalTime{2024, 3, 5, 8, 5, 0, 0}));
     }
@@ -119,6 +127,47 @@ private Q_SLOTS:
         // Broken UTF-8 input never stops the conversion.
         QCOMPARE(to_gbk("a\xC3"), std::string("a?"));
         QCOMPARE(from_gbk(""), std::string());
+    }
+
+    void atomic_save_keeps_bits_links_and_nothing_half_written() {
+        QTemporaryDir dir;
+        const std::filesystem::path folder = dir.path().toStdString();
+        const auto mode = [](const std::filesystem::path& p) {
+            struct stat st {};
+            ::stat(p.c_str(), &st);
+            return st.st_mode & 07777;
+        };
+        const auto read = [](const std::filesystem::path& p) {
+            std::ifstream in(p, std::ios::binary);
+            return std::string(std::istreambuf_iterator<char>(in), {});
+        };
+        const mode_t umask_before = ::umask(022);
+
+        const std::filesystem::path file = folder / "a.ini";
+        QVERIFY(save_file_atomically(file, "one", 0666));
+        QCOMPARE(mode(file), mode_t(0644));
+        ::chmod(file.c_str(), 0640);
+        QVERIFY(save_file_atomically(file, "two", 0666));
+        QCOMPARE(read(file), std::string("two"));
+        QCOMPARE(mode(file), mode_t(0640));
+        // Bits outside `kept_bits` go, also from a file loosened by hand.
+        ::chmod(file.c_str(), 0664);
+        QVERIFY(save_file_atomically(file, "three", 0600, 0600));
+        QCOMPARE(mode(file), mode_t(0600));
+
+        // A link stays a link; its file gets the new text.
+        const std::filesystem::path link = folder / "link.ini";
+        std::filesystem::create_symlink(file, link);
+        QVERIFY(save_file_atomically(link, "four", 0666));
+        QVERIFY(std::filesystem::is_symlink(link));
+        QCOMPARE(read(file), std::string("four"));
+
+        // No folder to write in, or a link to nowhere: refused, and no file is left behind.
+        QVERIFY(!save_file_atomically(folder / "missing" / "b.ini", "x", 0666));
+        std::filesystem::create_symlink(folder / "nowhere" / "c.ini", folder / "dangling.ini");
+        QVERIFY(!save_file_atomically(folder / "dangling.ini", "x", 0666));
+        ::umask(umask_before);
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(folder), {}), 3);
     }
 
     void paced_wait_keeps_timers_running() {
@@ -148,6 +197,19 @@ private Q_SLOTS:
 
         // A limit of 0 times out even when the work is already done.
         QCOMPARE(wait_for(done, std::chrono::milliseconds(0)), WaitOutcome::TimedOut);
+    }
+
+    void limits_beyond_the_timer_range_still_wait() {
+        // A timer takes at most about 24.8 days; a limit past that must neither be refused by the
+        // timer (and never wake) nor overflow into a deadline in the past.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        for (const auto limit : {std::chrono::milliseconds(std::chrono::hours(24 * 30)), std::chrono::milliseconds::max()}) {
+            auto done = std::make_shared<Completion>();
+            QTimer::singleShot(30, [done] { done->signal(); });
+            QCOMPARE(wait_for(done, limit), WaitOutcome::Completed);
+        }
+        auto never = std::make_shared<Completion>();
+        QCOMPARE(wait_for(never, std::chrono::milliseconds::min()), WaitOutcome::TimedOut);
     }
 
     void nested_wait_finishes_first() {

@@ -7,7 +7,8 @@
 #include "desktop/run_options.h"
 #include "desktop/shutdown_warning.h"
 #include "store/settings.h"
-#include "uikit/message_box.h"
+#include "testsupport/ordinary_user_files.h"
+#include "testsupport/message_box_recorder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -63,33 +64,7 @@ private:
     QByteArray old_;
 };
 
-// Root passes over file permissions, and the tests run as root in CI: while this lives, the
-// calling thread's file access is checked as an ordinary user's, who owns `folder`.
-class OrdinaryUserFiles final {
-public:
-    explicit OrdinaryUserFiles(const fs::path& folder) {
-        if (geteuid() != 0)
-            return;
-        for (const auto& entry : fs::recursive_directory_iterator(folder))
-            (void)lchown(entry.path().c_str(), kUser, kUser);
-        (void)lchown(folder.c_str(), kUser, kUser);
-        setfsuid(kUser);
-        setfsgid(kUser);
-        active_ = true;
-    }
-    ~OrdinaryUserFiles() {
-        if (active_) {
-            setfsuid(0);
-            setfsgid(0);
-        }
-    }
-    OrdinaryUserFiles(const OrdinaryUserFiles&) = delete;
-    OrdinaryUserFiles& operator=(const OrdinaryUserFiles&) = delete;
-
-private:
-    static constexpr uid_t kUser = 65534;
-    bool active_ = false;
-};
+using testsupport::OrdinaryUserFiles;
 
 constexpr auto kReadOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                            fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
@@ -269,7 +244,7 @@ private Q_SLOTS:
         if (settings_read_only)
             fs::permissions(settings.path(), fs::perms::owner_read);
 
-        uikit::MessageBoxRecorder boxes;
+        testsupport::MessageBoxRecorder boxes;
         desktop::RunOptions options(&settings, entry, nullptr);
         QAction* autostart = find_action(options, "开机自动启动");
         {

@@ -3,7 +3,8 @@
 #include "editor/time_nodes.h"
 #include "store/plan_store.h"
 #include "store/settings.h"
-#include "uikit/message_box.h"
+#include "store/settings_keys.h"
+#include "testsupport/message_box_recorder.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -24,7 +25,7 @@ using namespace editor;
 
 namespace {
 
-const std::string kSection = "界面";
+const std::string kSection = store::keys::kInterfaceSection;
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -48,7 +49,7 @@ struct Fixture {
     QTemporaryDir dir;
     store::SettingsFile settings{dir.filePath(QStringLiteral("pz.ini")).toStdString()};
     store::PlanStore plans;
-    uikit::MessageBoxRecorder messages;
+    testsupport::MessageBoxRecorder messages;
 
     Fixture() {
         if (!plans.open(dir.filePath(QStringLiteral("data.db")).toStdString()))
@@ -59,7 +60,7 @@ struct Fixture {
                                      store::PlanStore* other_plans = nullptr) {
         auto editor = std::make_unique<PlanEditor>(nullptr, other_plans ? *other_plans : plans, settings,
                                                    std::move(name), std::move(picker));
-        // The plan is loaded by the first activation itself.
+        // The plan is loaded by the window itself when it is first shown.
         editor->show();
         if (!QTest::qWaitForWindowActive(editor.get()))
             qWarning("the plan editor was not activated");
@@ -147,29 +148,29 @@ private Q_SLOTS:
     }
 
     void refresh_count_data() {
+        using enum common::PlanMode;
         QTest::addColumn<QString>("times");
         QTest::addColumn<QString>("ids");
         QTest::addColumn<qlonglong>("count");
-        QTest::addColumn<int>("mode");
+        QTest::addColumn<common::PlanMode>("mode");
         QTest::addColumn<qlonglong>("result");
-        QTest::newRow("fixed: nodes times ids") << "08:00,08:30,09:00" << "1,2" << 0LL << 1 << 6LL;
-        QTest::newRow("batch: nodes times count") << "08:00,08:30,09:00" << "1,2,3,4,5" << 2LL << 2 << 6LL;
-        QTest::newRow("empty times, fixed") << "" << "1,2" << 5LL << 1 << 0LL;
-        QTest::newRow("empty times, batch") << "" << "1,2" << 5LL << 2 << 0LL;
-        QTest::newRow("comma at the end counts") << "08:00," << "1" << 0LL << 1 << 2LL;
-        QTest::newRow("empty entry counts") << "08:00,,09:00" << "1" << 0LL << 1 << 3LL;
-        QTest::newRow("line breaks do not separate") << "08:00\n08:30" << "1\n2" << 0LL << 1 << 1LL;
-        QTest::newRow("empty ids, fixed") << "08:00" << "" << 0LL << 1 << 0LL;
-        QTest::newRow("no mode") << "08:00" << "1" << 3LL << 0 << -1LL;
-        QTest::newRow("unknown mode") << "08:00" << "1" << 3LL << 7 << -1LL;
-        QTest::newRow("huge count saturates") << "08:00,09:00" << "1" << LLONG_MAX << 2 << LLONG_MAX;
-        QTest::newRow("negative count as typed") << "08:00,09:00" << "1" << -3LL << 2 << -6LL;
+        QTest::newRow("fixed: nodes times ids") << "08:00,08:30,09:00" << "1,2" << 0LL << FixedPoint << 6LL;
+        QTest::newRow("batch: nodes times count") << "08:00,08:30,09:00" << "1,2,3,4,5" << 2LL << BatchRotation << 6LL;
+        QTest::newRow("empty times, fixed") << "" << "1,2" << 5LL << FixedPoint << 0LL;
+        QTest::newRow("empty times, batch") << "" << "1,2" << 5LL << BatchRotation << 0LL;
+        QTest::newRow("comma at the end counts") << "08:00," << "1" << 0LL << FixedPoint << 2LL;
+        QTest::newRow("empty entry counts") << "08:00,,09:00" << "1" << 0LL << FixedPoint << 3LL;
+        QTest::newRow("line breaks do not separate") << "08:00\n08:30" << "1\n2" << 0LL << FixedPoint << 1LL;
+        QTest::newRow("empty ids, fixed") << "08:00" << "" << 0LL << FixedPoint << 0LL;
+        QTest::newRow("no mode") << "08:00" << "1" << 3LL << Neither << -1LL;
+        QTest::newRow("huge count saturates") << "08:00,09:00" << "1" << LLONG_MAX << BatchRotation << LLONG_MAX;
+        QTest::newRow("negative count as typed") << "08:00,09:00" << "1" << -3LL << BatchRotation << -6LL;
     }
     void refresh_count() {
         QFETCH(QString, times);
         QFETCH(QString, ids);
         QFETCH(qlonglong, count);
-        QFETCH(int, mode);
+        QFETCH(common::PlanMode, mode);
         QFETCH(qlonglong, result);
         QCOMPARE(editor::refresh_count(times.toStdString(), ids.toStdString(), count, mode), result);
     }
@@ -494,6 +495,17 @@ private Q_SLOTS:
         control<QLineEdit>(*editor, "编辑框方案名称")->setText(QStringLiteral("edited"));
         editor->load_edited_plan();
         QCOMPARE(control<QLineEdit>(*editor, "编辑框方案名称")->text(), QStringLiteral("edited"));
+    }
+
+    void the_plan_is_loaded_when_first_shown_even_without_activation() {
+        Fixture f;
+        QVERIFY(f.plans.save_plan(make_plan("A", "5,6", "10:00", "1", "1")));
+        PlanEditor editor(nullptr, f.plans, f.settings, "A", {});
+        // A window manager may activate a window late or never.
+        editor.setAttribute(Qt::WA_ShowWithoutActivating);
+        editor.show();
+        QCOMPARE(control<QLineEdit>(editor, "编辑框方案名称")->text(), QStringLiteral("A"));
+        QCOMPARE(control<QPlainTextEdit>(editor, "编辑框编号")->toPlainText(), QStringLiteral("5,6"));
     }
 
     void unknown_plan_name_shows_an_empty_plan() {

@@ -5,6 +5,7 @@
 #include "engine/run_view.h"
 #include "engine/selection.h"
 #include "store/plan_store.h"
+#include "testsupport/clocks.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -109,7 +110,7 @@ Plan plan(const std::string& nick, const std::string& sort, const std::string& i
 struct Fixture {
     QTemporaryDir dir;
     store::PlanStore store;
-    common::ManualClock clock{k0805};
+    testsupport::ManualClock clock{k0805};
     FakeView view;
     ScriptedRefresher refresher;
     engine::RunLoop loop{clock, store, refresher, view};
@@ -161,6 +162,9 @@ private Q_SLOTS:
         QTest::newRow("whole IDs only") << "2" << "1,11,111" << "1" << "11" << "111";
         QTest::newRow("size 0 after a found progress") << "2" << "a,b,c" << "0" << "a" << "b";
         QTest::newRow("negative size after a found progress") << "2" << "a,b,c" << "-1" << "a" << "b";
+        QTest::newRow("size at the bottom of the range after a found progress")
+            << "2" << "a,b,c" << "-9223372036854775808" << "a" << "b";
+        QTest::newRow("size at the bottom of the range, no progress") << "2" << "a,b,c" << "-9223372036854775808" << "" << "";
         QTest::newRow("size empty") << "2" << "a,b" << "" << "" << "";
         QTest::newRow("size 0") << "2" << "a,b" << "0" << "" << "";
         QTest::newRow("size read from leading digits") << "2" << "a,b,c" << " 2x" << "" << "a,b";
@@ -216,7 +220,6 @@ private Q_SLOTS:
         QVERIFY(!fired.fire_test(early, {2024, 3, 5, 8, 5, 59}));
         QVERIFY(fired.fire_test(early, {2024, 3, 5, 9, 10, 0}));
         QVERIFY(!fired.fire_test(early, {2024, 3, 5, 8, 6, 0}));
-        QVERIFY(fired.fire_test(early, {2024, 3, 6, 8, 5, 0}));
 
         QVERIFY(!fired.fire_test(plan("晚班", "1", "1", "", "18:05"), k0805));
         QVERIFY(!fired.fire_test(plan("短", "1", "1", "", "8:05"), k0805));
@@ -224,7 +227,19 @@ private Q_SLOTS:
         // A name that is another plan's name plus a time does not hide that plan's node.
         QVERIFY(fired.fire_test(plan("x08:05", "1", "1"), k0805));
         QVERIFY(fired.fire_test(plan("x", "1", "1"), k0805));
-        QCOMPARE(fired.size(), std::size_t(5));
+        QCOMPARE(fired.size(), std::size_t(4));
+        QVERIFY(fired.fire_test(early, {2024, 3, 6, 8, 5, 0}));
+    }
+
+    void fired_nodes_keep_only_todays_keys() {
+        engine::FiredNodes fired;
+        const Plan p = plan("早班", "1", "1", "", "08:05");
+        for (int day = 1; day <= 31; ++day)
+            QVERIFY(fired.fire_test(p, {2024, 3, day, 8, 5, 0}));
+        // A month of days leaves today's key alone, and today's node still fires once.
+        QCOMPARE(fired.size(), std::size_t(1));
+        QVERIFY(fired.has_fired("早班", {2024, 3, 31, 8, 5, 0}));
+        QVERIFY(!fired.fire_test(p, {2024, 3, 31, 8, 5, 30}));
     }
 
     void due_plan_refreshes_logs_and_counts() {

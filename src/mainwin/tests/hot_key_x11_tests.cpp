@@ -7,9 +7,10 @@
 #include "mainwin/lock_window.h"
 #include "mainwin/main_window.h"
 #include "store/plan_store.h"
+#include "testsupport/clocks.h"
+#include "testsupport/x11_display.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -17,8 +18,6 @@
 #include <QTest>
 #include <QWidget>
 #include <cstdlib>
-#include <memory>
-#include <unistd.h>
 #include <xcb/xcb.h>
 
 namespace {
@@ -89,7 +88,7 @@ private Q_SLOTS:
 
     void alt_a_hides_and_shows_the_real_main_window_and_never_reveals_a_lock() {
         QTemporaryDir home;
-        common::ManualClock clock({2024, 3, 5, 8, 0, 0, 0});
+        testsupport::ManualClock clock({2024, 3, 5, 8, 0, 0, 0});
         store::PlanStore plans;
         NoRefresh refresher;
         mainwin::MainWindow window({
@@ -141,31 +140,13 @@ private Q_SLOTS:
 
 int main(int argc, char** argv) {
     // A display of our own, so the test neither needs nor disturbs the user's.
-    auto xvfb = std::make_unique<QProcess>();
-    for (int n = 100 + getpid() % 400; n < 1000; ++n) {
-        if (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
-            continue;
-        g_display = QStringLiteral(":%1").arg(n);
-        xvfb->start(QStringLiteral("Xvfb"), {g_display, QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                                              QStringLiteral("-screen"), QStringLiteral("0"),
-                                              QStringLiteral("1024x768x24")});
-        if (!xvfb->waitForStarted(5000))
-            return 1;
-        for (int i = 0; i < 50 && !QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)); ++i)
-            usleep(100'000);
-        break;
-    }
-    qputenv("DISPLAY", g_display.toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    int rc;
-    {
-        QApplication app(argc, argv);
-        HotKeyX11Tests tests;
-        rc = QTest::qExec(&tests, argc, argv);
-    }
-    xvfb->terminate();
-    xvfb->waitForFinished(3000);
-    return rc;
+    testsupport::OwnX11Display display(false);
+    if (!display.ok())
+        return 1;
+    g_display = display.name();
+    QApplication app(argc, argv);
+    HotKeyX11Tests tests;
+    return QTest::qExec(&tests, argc, argv);
 }
 
 #include "hot_key_x11_tests.moc"

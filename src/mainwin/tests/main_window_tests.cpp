@@ -6,7 +6,9 @@
 #include "mainwin/operation_log.h"
 #include "store/plan_store.h"
 #include "store/sqlite.h"
-#include "uikit/message_box.h"
+#include "testsupport/clocks.h"
+#include "testsupport/message_box_recorder.h"
+#include "testsupport/power_off_recorder.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -58,7 +60,7 @@ public:
 // A real window over a database in a temporary folder, with the clock at 08:05:00.
 struct Fixture {
     QTemporaryDir dir;
-    common::ManualClock clock{kAt0805};
+    testsupport::ManualClock clock{kAt0805};
     store::PlanStore store;
     ScriptedRefresher refresher;
     QStringList editor_opened;
@@ -247,7 +249,7 @@ private Q_SLOTS:
             std::filesystem::create_directories(file);
         else
             std::ofstream(file) << std::string(4096, 'x');
-        uikit::MessageBoxRecorder boxes;
+        testsupport::MessageBoxRecorder boxes;
         f.make_window(file);
         QVERIFY(!f.window->database_open());
         QCOMPARE(boxes.texts(), QStringList{QStringLiteral("数据库连接失败")});
@@ -453,7 +455,7 @@ private Q_SLOTS:
         Fixture f;
         f.make_window();
         f.show();
-        uikit::MessageBoxRecorder boxes;
+        testsupport::MessageBoxRecorder boxes;
         boxes.answer_questions(false);
         bool closed = true, running_after_no = false, visible_after_no = false;
         // No plans: the run only sweeps and pauses, and the timers act in its pauses.
@@ -478,7 +480,7 @@ private Q_SLOTS:
         f.add_plan("甲", "1,2");
         f.add_plan("乙", "3");
         f.show();
-        uikit::MessageBoxRecorder boxes;
+        testsupport::MessageBoxRecorder boxes;
         QStringList visible_at;
         f.refresher.script = [&](const std::string& id) -> std::string {
             if (f.window->isVisible())
@@ -500,10 +502,7 @@ private Q_SLOTS:
     }
 
     void lock_button_and_shutdown_timer_are_wired() {
-        struct Recorder final : mainwin::PowerOff {
-            void power_off() override { ++requests; }
-            int requests = 0;
-        } recorder;
+        testsupport::PowerOffRecorder recorder;
         Fixture f;
         f.power_off = &recorder;
         f.unlock_password = "pw";
@@ -526,7 +525,7 @@ private Q_SLOTS:
         Fixture f;
         f.make_window();
         f.show();
-        uikit::MessageBoxRecorder boxes;
+        testsupport::MessageBoxRecorder boxes;
         QVERIFY(f.window->close());
         QVERIFY(!f.window->isVisible());
         QCOMPARE(boxes.texts(), QStringList{QStringLiteral("确认要关闭软件吗？")});

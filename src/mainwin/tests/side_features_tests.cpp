@@ -3,9 +3,10 @@
 #include "common/clock.h"
 #include "mainwin/hot_key.h"
 #include "mainwin/lock_window.h"
-#include "mainwin/power_off.h"
 #include "mainwin/shutdown_timer.h"
-#include "uikit/message_box.h"
+#include "testsupport/clocks.h"
+#include "testsupport/message_box_recorder.h"
+#include "testsupport/power_off_recorder.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,12 +21,6 @@ using common::LocalTime;
 
 namespace {
 
-class PowerOffRecorder final : public mainwin::PowerOff {
-public:
-    void power_off() override { ++requests; }
-    int requests = 0;
-};
-
 const LocalTime kNow{2024, 3, 5, 20, 0, 0, 0};
 
 QDateTime at(const LocalTime& t) {
@@ -33,8 +28,8 @@ QDateTime at(const LocalTime& t) {
 }
 
 struct ShutdownFixture {
-    common::ManualClock clock{kNow};
-    PowerOffRecorder recorder;
+    testsupport::ManualClock clock{kNow};
+    testsupport::PowerOffRecorder recorder;
     QCheckBox armed;
     QDateTimeEdit moment;
     QLabel pane;
@@ -77,7 +72,7 @@ private Q_SLOTS:
     }
 
     void a_past_moment_disarms_without_power_off() {
-        uikit::MessageBoxRecorder boxes;
+        testsupport::MessageBoxRecorder boxes;
         ShutdownFixture f;
         f.moment.setDateTime(at({2024, 3, 5, 19, 59, 58, 0}));
         f.armed.setChecked(true);
@@ -98,7 +93,7 @@ private Q_SLOTS:
         f.timer.tick();
         QCOMPARE(f.recorder.requests, 2);
         f.clock.advance_ms(1000); // refused: the next tick finds the moment passed
-        uikit::MessageBoxRecorder boxes;
+        testsupport::MessageBoxRecorder boxes;
         f.timer.tick();
         QCOMPARE(f.recorder.requests, 2);
         QVERIFY(!f.armed.isChecked());
@@ -108,14 +103,14 @@ private Q_SLOTS:
         ShutdownFixture f;
         f.moment.setDateTime(at({2024, 3, 5, 19, 0, 0, 0}));
         f.armed.setChecked(true);
-        uikit::MessageBoxRecorder boxes;
+        testsupport::MessageBoxRecorder boxes;
         boxes.on_show([&](const QString&) { f.timer.tick(); });
         f.timer.tick();
         QCOMPARE(boxes.texts().size(), 1);
     }
 
     void lock_and_unlock() {
-        uikit::MessageBoxRecorder boxes;
+        testsupport::MessageBoxRecorder boxes;
         QWidget main;
         main.show();
         mainwin::LockController lock(main, [] { return std::string("秘密pass"); });
@@ -131,8 +126,8 @@ private Q_SLOTS:
 
         auto* box = window->findChild<QLineEdit*>(QStringLiteral("编辑框1"));
         auto* button = window->findChild<QPushButton*>(QStringLiteral("按钮1"));
-        QCOMPARE(box->echoMode(), QLineEdit::Password);
         box->setText(QStringLiteral("秘密PASS"));
+        QCOMPARE(box->displayText(), QStringLiteral("******"));
         button->click();
         QCOMPARE(boxes.texts(), QStringList{QStringLiteral("密码错误")});
         QCOMPARE(box->text(), QStringLiteral("秘密PASS"));
@@ -169,11 +164,46 @@ private Q_SLOTS:
         QVERIFY(!main.isVisible());
     }
 
-    void no_saved_password_does_not_lock() {
-        uikit::MessageBoxRecorder boxes;
+    void unlock_trims_both_sides_data() {
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("unlocks");
+        // pz.ini keeps a password's blanks (pass="  pw9  "); the agent types it without them.
+        QTest::newRow("saved with blanks, typed without") << "  pw9  " << "pw9" << true;
+        QTest::newRow("saved with full-width blanks") << "\u3000pw9 " << " pw9" << true;
+        QTest::newRow("inner blanks count") << "pw 9" << "pw9" << false;
+        QTest::newRow("letter case counts") << "  pw9  " << "PW9" << false;
+    }
+    void unlock_trims_both_sides() {
+        QFETCH(QString, saved);
+        QFETCH(QString, typed);
+        QFETCH(bool, unlocks);
+        testsupport::MessageBoxRecorder boxes;
         QWidget main;
         main.show();
-        mainwin::LockController lock(main, [] { return std::string(); });
+        mainwin::LockController lock(main, [&] { return saved.toStdString(); });
+        lock.lock();
+        QPointer<mainwin::LockWindow> window = lock.lock_window();
+        QVERIFY(window);
+        window->findChild<QLineEdit*>(QStringLiteral("编辑框1"))->setText(typed);
+        window->findChild<QPushButton*>(QStringLiteral("按钮1"))->click();
+        QCOMPARE(main.isVisible(), unlocks);
+        QCOMPARE(boxes.texts(), unlocks ? QStringList() : QStringList{QStringLiteral("密码错误")});
+    }
+
+    void no_saved_password_does_not_lock_data() {
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("empty") << "";
+        // Blanks alone trim to nothing: such a lock would open to an empty box.
+        QTest::newRow("blanks only") << "   ";
+        QTest::newRow("full-width blanks only") << "\u3000 \u3000";
+    }
+    void no_saved_password_does_not_lock() {
+        QFETCH(QString, saved);
+        testsupport::MessageBoxRecorder boxes;
+        QWidget main;
+        main.show();
+        mainwin::LockController lock(main, [&] { return saved.toStdString(); });
         lock.lock();
         QVERIFY(main.isVisible());
         QVERIFY(!lock.lock_window());

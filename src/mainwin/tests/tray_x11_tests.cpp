@@ -2,7 +2,7 @@
 // until a host starts, then the icon, its tooltip, and a click and menu that follow the hot
 // key's rules, also while the program is locked.
 
-#include "common/clock.h"
+#include "testsupport/clocks.h"
 #include "desktop/tray_icon.h"
 #include "desktop_session.h"
 #include "engine/refresher.h"
@@ -11,7 +11,7 @@
 #include "mainwin/main_window.h"
 #include "store/plan_store.h"
 #include "store/settings.h"
-#include "uikit/message_box.h"
+#include "testsupport/message_box_recorder.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -44,7 +44,7 @@ public:
 struct Fixture {
     QTemporaryDir dir;
     std::filesystem::path root = dir.path().toStdString();
-    common::ManualClock clock{{2024, 3, 5, 8, 5, 0, 0}};
+    testsupport::ManualClock clock{{2024, 3, 5, 8, 5, 0, 0}};
     store::PlanStore store;
     store::SettingsFile settings{root / "pz.ini"};
     RecordingRefresher refresher;
@@ -222,7 +222,7 @@ private Q_SLOTS:
         f.item("显示/隐藏")->trigger();
         QVERIFY(!f.window->isVisible());
 
-        uikit::MessageBoxRecorder boxes;
+        testsupport::MessageBoxRecorder boxes;
         boxes.answer_questions(true);
         QTimer::singleShot(0, f.item("退出"), &QAction::trigger);
         // Were the program to go on, this ends the loop with another code.

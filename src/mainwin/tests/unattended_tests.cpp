@@ -1,7 +1,7 @@
 // The main window's part in the unattended day: the switches after the plan list's designed
 // menu items, the statistics window, and the run that starts by itself once the list is loaded.
 
-#include "common/clock.h"
+#include "testsupport/clocks.h"
 #include "desktop/run_options.h"
 #include "engine/refresher.h"
 #include "mainwin/desktop_parts.h"
@@ -34,7 +34,7 @@ public:
 struct Fixture {
     QTemporaryDir dir;
     std::filesystem::path root = dir.path().toStdString();
-    common::ManualClock clock{{2024, 3, 5, 8, 5, 0, 0}};
+    testsupport::ManualClock clock{{2024, 3, 5, 8, 5, 0, 0}};
     store::PlanStore store;
     store::SettingsFile settings{root / "pz.ini"};
     StoppingRefresher refresher;

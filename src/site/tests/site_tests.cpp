@@ -12,6 +12,7 @@
 #include "site/sign_in.h"
 #include "site-sim/simulator.h"
 #include "store/settings.h"
+#include "store/settings_keys.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -312,8 +313,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const store::SettingsFile settings(std::filesystem::path(dir.path().toStdString()) / "pz.ini");
         if (!portal.isNull()) {
-            QVERIFY(settings.write("搜房网", "portal", portal.toStdString()));
-            QVERIFY(settings.write("搜房网", "backoffice", backoffice.toStdString()));
+            QVERIFY(settings.write(store::keys::kSiteSection, store::keys::kPortalHost, portal.toStdString()));
+            QVERIFY(settings.write(store::keys::kSiteSection, store::keys::kBackofficeHost, backoffice.toStdString()));
         }
         const site::SiteHosts hosts = site::load_site_hosts(settings);
         QCOMPARE(q(hosts.portal_home()), portal_home);
@@ -323,11 +324,11 @@ private Q_SLOTS:
     void hosts_written_are_read_back() {
         QTemporaryDir dir;
         const store::SettingsFile settings(std::filesystem::path(dir.path().toStdString()) / "pz.ini");
-        QVERIFY(settings.write("搜房网", "user", "agent"));
+        QVERIFY(settings.write(store::keys::kSiteSection, store::keys::kUser, "agent"));
         const site::SiteHosts hosts{sim_.host(), "127.0.0.1:1"};
         QVERIFY(site::write_site_hosts(settings, hosts));
         QVERIFY(site::load_site_hosts(settings) == hosts);
-        QCOMPARE(q(settings.read("搜房网", "user")), QStringLiteral("agent"));
+        QCOMPARE(q(settings.read(store::keys::kSiteSection, store::keys::kUser)), QStringLiteral("agent"));
         const store::SettingsFile nowhere(std::filesystem::path(dir.path().toStdString()) / "missing" / "pz.ini");
         QVERIFY(!site::write_site_hosts(nowhere, hosts));
     }

@@ -1,6 +1,6 @@
 // The statistics window's figures from a real database, and what the window shows of them.
 
-#include "common/clock.h"
+#include "testsupport/clocks.h"
 #include "stats/daily_figures.h"
 #include "stats/statistics_window.h"
 #include "store/plan_store.h"
@@ -95,7 +95,7 @@ private Q_SLOTS:
 
     void window_shows_the_figures_read_when_opened() {
         Database db;
-        common::ManualClock clock(kToday);
+        testsupport::ManualClock clock(kToday);
         QWidget owner;
         stats::StatisticsWindow window(&owner, db.store, clock);
 

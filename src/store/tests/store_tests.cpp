@@ -2,7 +2,7 @@
 #include "store/plan_store.h"
 #include "store/settings.h"
 #include "store/sqlite.h"
-#include "ordinary_user_files.h"
+#include "testsupport/ordinary_user_files.h"
 
 #include <QFile>
 #include <QProcess>
@@ -100,7 +100,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         fs::path file = path_in(dir, "data.db");
         // Root reads every file: the unreadable one is opened as an ordinary user.
-        std::optional<storetest::OrdinaryUserFiles> ordinary;
+        std::optional<testsupport::OrdinaryUserFiles> ordinary;
         if (kind == QLatin1String("directory")) {
             fs::create_directory(file);
         } else if (kind == QLatin1String("garbage")) {
@@ -486,6 +486,29 @@ private Q_SLOTS:
         QCOMPARE(QString::fromStdString(ini.read("搜房网", "pass")), value);
         QVERIFY(ini.write("搜房网", "pass", value.toStdString()));
         QCOMPARE(QString::fromStdString(ini.read("搜房网", "pass")), value);
+    }
+
+    void settings_can_hold_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("held");
+        QTest::newRow("plain") << "pw9" << true;
+        QTest::newRow("blanks and quotes") << " \"a\" " << true;
+        QTest::newRow("chinese") << "密码" << true;
+        QTest::newRow("a character GBK lacks") << "pw\U0001F600" << false;
+        QTest::newRow("line break") << "a\nb" << false;
+        QTest::newRow("NUL byte") << QString::fromUtf8("a\0b", 3) << false;
+        QTest::newRow("as long as a value is read") << QString(10239, QLatin1Char('x')) << true;
+        QTest::newRow("longer than a value is read") << QString(10240, QLatin1Char('x')) << false;
+    }
+    void settings_can_hold() {
+        QFETCH(QString, value);
+        QFETCH(bool, held);
+        const std::string text = value.toStdString();
+        QCOMPARE(store::SettingsFile::can_hold(text), held);
+        // Whatever it says, it says of what a write and a read give back.
+        QTemporaryDir dir;
+        const store::SettingsFile ini(path_in(dir, "pz.ini"));
+        QCOMPARE(ini.write("搜房网", "pass", text) && ini.read("搜房网", "pass") == text, held);
     }
 
     void settings_write_failures() {

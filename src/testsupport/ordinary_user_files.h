@@ -8,7 +8,7 @@
 #include <sys/fsuid.h>
 #include <unistd.h>
 
-namespace storetest {
+namespace testsupport {
 
 class OrdinaryUserFiles final {
 public:
@@ -37,4 +37,4 @@ private:
     bool active_ = false;
 };
 
-} // namespace storetest
+} // namespace testsupport
