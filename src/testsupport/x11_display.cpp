@@ -1,11 +1,13 @@
 #include "testsupport/x11_display.h"
 
+#include "testsupport/child_process.h"
+
 #include <QFileInfo>
 #include <QProcessEnvironment>
-#include <QThread>
 
 #include <cstdlib>
 #include <unistd.h>
+#include <utility>
 #include <xcb/xcb.h>
 
 namespace testsupport {
@@ -13,23 +15,22 @@ namespace {
 
 bool socket_exists(int number) { return QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)); }
 
+// A number whose lock or socket exists belongs to another server, or to one that crashed.
+bool in_use(int number) { return QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)) || socket_exists(number); }
+
+std::pair<int, int> display_range() {
+    const QList<QByteArray> ends = qgetenv("QICHENG_TEST_DISPLAYS").split('-');
+    if (ends.size() == 2 && ends[0].toInt() > 0 && ends[1].toInt() >= ends[0].toInt())
+        return {ends[0].toInt(), ends[1].toInt()};
+    return {100 + static_cast<int>(getpid() % 400), 999};
+}
+
 // The socket appears a moment before the server takes connections.
 bool accepts_connections(const QString& display) {
     xcb_connection_t* c = xcb_connect(display.toLocal8Bit().constData(), nullptr);
     const bool connected = !xcb_connection_has_error(c);
     xcb_disconnect(c);
     return connected;
-}
-
-// Polls `ready` every 100 ms for up to `seconds`.
-template <typename Ready>
-bool wait_until(Ready ready, int seconds) {
-    for (int i = 0; i < seconds * 10; ++i) {
-        if (ready())
-            return true;
-        QThread::msleep(100);
-    }
-    return ready();
 }
 
 // Whether a window manager has announced itself on the root window (EWMH).
@@ -56,15 +57,13 @@ bool window_manager_running(const QString& display) {
 } // namespace
 
 OwnX11Display::OwnX11Display(bool with_window_manager) {
-    int first = 100 + static_cast<int>(getpid() % 400), last = 999;
-    if (const QStringList range = qEnvironmentVariable("QICHENG_TEST_DISPLAYS").split(QLatin1Char('-'));
-        range.size() == 2) {
-        first = range[0].toInt();
-        last = range[1].toInt();
+    for (QProcess* process : {&server_, &window_manager_}) {
+        end_with_this_process(*process);
+        process->setStandardOutputFile(QProcess::nullDevice());
+        process->setStandardErrorFile(QProcess::nullDevice());
     }
+    const auto [first, last] = display_range();
     ok_ = start_server(first, last) && (!with_window_manager || start_window_manager());
-    qputenv("DISPLAY", name_.toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
 OwnX11Display::~OwnX11Display() {
@@ -78,9 +77,14 @@ OwnX11Display::~OwnX11Display() {
     }
 }
 
+void OwnX11Display::enter() const {
+    qputenv("DISPLAY", name_.toLocal8Bit());
+    qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
 bool OwnX11Display::start_server(int first, int last) {
     for (int n = first; n <= last; ++n) {
-        if (socket_exists(n))
+        if (in_use(n))
             continue;
         name_ = QStringLiteral(":%1").arg(n);
         // -noreset: the server would otherwise reset, refusing connections for a moment, each
@@ -92,7 +96,7 @@ bool OwnX11Display::start_server(int first, int last) {
             return false;
         // Another server may have taken the number in between: this one then ends at once.
         const auto up = [&] { return server_.state() == QProcess::Running && socket_exists(n) && accepts_connections(name_); };
-        if (wait_until([&] { return up() || server_.state() == QProcess::NotRunning; }, 5) && up())
+        if (wait_until([&] { return up() || server_.state() == QProcess::NotRunning; }, 10000) && up())
             return true;
         server_.kill();
         server_.waitForFinished(3000);
@@ -105,7 +109,7 @@ bool OwnX11Display::start_window_manager() {
     environment.insert(QStringLiteral("DISPLAY"), name_);
     window_manager_.setProcessEnvironment(environment);
     window_manager_.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    return window_manager_.waitForStarted(5000) && wait_until([&] { return window_manager_running(name_); }, 10);
+    return window_manager_.waitForStarted(5000) && wait_until([&] { return window_manager_running(name_); }, 10000);
 }
 
 } // namespace testsupport

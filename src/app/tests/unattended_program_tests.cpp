@@ -5,7 +5,7 @@
 #include "app/program.h"
 #include "testsupport/clocks.h"
 #include "desktop/notifications.h"
-#include "desktop_session.h"
+#include "testsupport/desktop_session.h"
 #include "site-sim/simulator.h"
 #include "site/hosts.h"
 #include "store/plan_store.h"

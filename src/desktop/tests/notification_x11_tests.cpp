@@ -2,7 +2,7 @@
 // test's own) receives them; and a bus on which no server runs.
 
 #include "desktop/notifications.h"
-#include "desktop_session.h"
+#include "testsupport/desktop_session.h"
 
 #include <QApplication>
 #include <QDBusConnection>

@@ -143,6 +143,7 @@ int main(int argc, char** argv) {
     testsupport::OwnX11Display display(false);
     if (!display.ok())
         return 1;
+    display.enter();
     g_display = display.name();
     QApplication app(argc, argv);
     HotKeyX11Tests tests;

@@ -4,7 +4,7 @@
 
 #include "testsupport/clocks.h"
 #include "desktop/tray_icon.h"
-#include "desktop_session.h"
+#include "testsupport/desktop_session.h"
 #include "engine/refresher.h"
 #include "mainwin/desktop_parts.h"
 #include "mainwin/lock_window.h"

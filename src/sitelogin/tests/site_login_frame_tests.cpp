@@ -91,6 +91,7 @@ int main(int argc, char** argv) {
         qCritical("no X server with a window manager (Xvfb and openbox are needed)");
         return 1;
     }
+    display.enter();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     SiteLoginFrameTests tests;

@@ -1,35 +1,11 @@
-#include "desktop_session.h"
+#include "testsupport/desktop_session.h"
 
-#include <QDeadlineTimer>
+#include "testsupport/child_process.h"
+
 #include <QFile>
-#include <QFileInfo>
-#include <QThread>
-#include <csignal>
-#include <sys/prctl.h>
-#include <unistd.h>
 
 namespace testsupport {
 namespace {
-
-// Polls `ready` every 50 ms until it holds or `ms` have passed.
-template <typename Ready> bool wait_until(Ready ready, int ms) {
-    const QDeadlineTimer deadline(ms);
-    while (!ready()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(50);
-    }
-    return true;
-}
-
-std::pair<int, int> display_range() {
-    const QByteArray wanted = qgetenv("QICHENG_TEST_DISPLAYS");
-    const QList<QByteArray> ends = wanted.split('-');
-    if (ends.size() == 2 && ends[0].toInt() > 0 && ends[1].toInt() >= ends[0].toInt())
-        return {ends[0].toInt(), ends[1].toInt()};
-    const int first = 100 + static_cast<int>(getpid() % 400);
-    return {first, first + 99};
-}
 
 bool write_file(const QString& path, const QByteArray& bytes, bool executable = false) {
     QFile file(path);
@@ -55,13 +31,6 @@ constexpr char kBusConfig[] = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD
 </busconfig>
 )";
 
-// A process that ends with the test, also when the test itself crashes.
-std::unique_ptr<QProcess> child_process() {
-    auto process = std::make_unique<QProcess>();
-    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    return process;
-}
-
 } // namespace
 
 DesktopSession::DesktopSession(Parts parts) {
@@ -69,7 +38,11 @@ DesktopSession::DesktopSession(Parts parts) {
         error_ = QStringLiteral("no temporary folder");
         return;
     }
-    if (!start_x_server() || !start_bus())
+    if (!x_server_.ok()) {
+        error_ = QStringLiteral("no X server could be started");
+        return;
+    }
+    if (!start_bus())
         return;
     if (parts.notifications && !start_notification_server())
         return;
@@ -81,7 +54,6 @@ DesktopSession::~DesktopSession() {
     stop(tray_host_);
     stop(notification_server_);
     stop(bus_);
-    stop(x_server_);
 }
 
 void DesktopSession::stop(std::unique_ptr<QProcess>& process) {
@@ -93,32 +65,6 @@ void DesktopSession::stop(std::unique_ptr<QProcess>& process) {
         process->waitForFinished(3000);
     }
     process.reset();
-}
-
-bool DesktopSession::start_x_server() {
-    const auto [first, last] = display_range();
-    for (int n = first; n <= last; ++n) {
-        const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(n);
-        if (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) || QFileInfo::exists(socket))
-            continue;
-        x_server_ = child_process();
-        x_server_->setStandardOutputFile(QProcess::nullDevice());
-        x_server_->setStandardErrorFile(QProcess::nullDevice());
-        x_server_->start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(n), QStringLiteral("-nolisten"),
-                                                   QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                                                   QStringLiteral("1024x768x24")});
-        // Another server may take the number first: then this one ends, and the next is tried.
-        if (x_server_->waitForStarted(5000) &&
-            wait_until([&] { return QFileInfo::exists(socket) || x_server_->state() == QProcess::NotRunning; },
-                       10000) &&
-            x_server_->state() == QProcess::Running) {
-            display_ = QStringLiteral(":%1").arg(n);
-            return true;
-        }
-        stop(x_server_);
-    }
-    error_ = QStringLiteral("no X server could be started");
-    return false;
 }
 
 bool DesktopSession::start_bus() {
@@ -143,13 +89,13 @@ bool DesktopSession::start_bus() {
 
 QProcessEnvironment DesktopSession::environment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), display_);
+    env.insert(QStringLiteral("DISPLAY"), display());
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus_address_);
     return env;
 }
 
 void DesktopSession::enter() const {
-    qputenv("DISPLAY", display_.toUtf8());
+    qputenv("DISPLAY", display().toUtf8());
     qputenv("DBUS_SESSION_BUS_ADDRESS", bus_address_.toUtf8());
 }
 

@@ -1,10 +1,9 @@
 #pragma once
-// Test support: a desktop of the test's own. An X server (Xvfb), a private session bus without
+// A desktop of the test's own: an X server (OwnX11Display), a private session bus without
 // service activation, and on request a notification server (dunst) that records every
 // notification it shows, and a tray host (trayer). Every process ends with the object.
-//
-// Display numbers are taken from $QICHENG_TEST_DISPLAYS ("140-149"), else from a range that
-// starts at a number drawn from the process ID; a number in use is passed over.
+
+#include "testsupport/x11_display.h"
 
 #include <QProcess>
 #include <QString>
@@ -28,11 +27,11 @@ public:
     // False, with the reason in error(), when a part could not be started.
     bool ok() const { return error_.isEmpty(); }
     const QString& error() const { return error_; }
-    const QString& display() const { return display_; }
+    const QString& display() const { return x_server_.name(); }
     const QString& bus_address() const { return bus_address_; }
 
     // DISPLAY and DBUS_SESSION_BUS_ADDRESS of this desktop in this process's environment; call
-    // before the QApplication exists, since Qt reads both once.
+    // before the QApplication exists, since Qt reads both once. The platform is left as it is.
     void enter() const;
     // The same for a child program.
     QProcessEnvironment environment() const;
@@ -45,16 +44,16 @@ public:
     void stop_tray_host();
 
 private:
-    bool start_x_server();
     bool start_bus();
     bool start_notification_server();
     void stop(std::unique_ptr<QProcess>& process);
 
     QTemporaryDir dir_;
     QString error_;
-    QString display_;
+    // Declared first of the processes, so it ends last: the others are its clients.
+    OwnX11Display x_server_{false};
     QString bus_address_;
-    std::unique_ptr<QProcess> x_server_, bus_, notification_server_, tray_host_;
+    std::unique_ptr<QProcess> bus_, notification_server_, tray_host_;
 };
 
 } // namespace testsupport
