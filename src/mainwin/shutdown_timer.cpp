@@ -13,14 +13,20 @@ namespace mainwin {
 ShutdownTimer::ShutdownTimer(QCheckBox& armed, QDateTimeEdit& moment, QLabel& pane, const common::Clock& clock,
                              PowerOff* power_off, QWidget* message_parent)
     : armed_(armed), moment_(moment), pane_(pane), clock_(clock), power_off_(power_off),
-      message_parent_(message_parent) {}
+      message_parent_(message_parent) {
+    connect(&armed_, &QCheckBox::toggled, this, [this] { powered_off_for_.reset(); });
+}
 
-long long ShutdownTimer::remaining_seconds() const {
+long long ShutdownTimer::moment_ms() const {
     const QDateTime moment = moment_.dateTime();
     const common::LocalTime at{moment.date().year(), moment.date().month(), moment.date().day(),
                                moment.time().hour(), moment.time().minute(), moment.time().second(), 0};
+    return common::from_local(at);
+}
+
+long long ShutdownTimer::remaining_seconds() const {
     // Integer division cuts toward zero: -0.7 s counts as 0.
-    return (common::from_local(at) - clock_.now_ms()) / 1000;
+    return (moment_ms() - clock_.now_ms()) / 1000;
 }
 
 void ShutdownTimer::tick() {
@@ -39,8 +45,11 @@ void ShutdownTimer::tick() {
         showing_message_ = false;
         armed_.setChecked(false);
     } else if (r == 0) {
-        if (power_off_)
-            power_off_->power_off();
+        if (const long long moment = moment_ms(); powered_off_for_ != moment) {
+            powered_off_for_ = moment;
+            if (power_off_)
+                power_off_->power_off();
+        }
     } else {
         pane_.setText(countdown_text(r));
     }

@@ -3,6 +3,7 @@
 // the date box and powers the computer off when the moment is reached.
 
 #include <QObject>
+#include <optional>
 
 class QCheckBox;
 class QDateTimeEdit;
@@ -27,6 +28,9 @@ public:
     long long remaining_seconds() const;
 
 private:
+    // The moment in the date box, in milliseconds since the epoch.
+    long long moment_ms() const;
+
     QCheckBox& armed_;
     QDateTimeEdit& moment_;
     QLabel& pane_;
@@ -34,6 +38,10 @@ private:
     PowerOff* power_off_;
     QWidget* message_parent_;
     bool showing_message_ = false;
+    // The moment the power-off was requested for. Cut toward zero, the remaining time is 0 for
+    // two seconds around the moment, so up to two ticks find it; the power-off is requested
+    // once, until the box is ticked again or another moment is set.
+    std::optional<long long> powered_off_for_;
 };
 
 // "距离开机时间还有 1时2分3秒" for 3723 seconds; the hours are not folded into days.

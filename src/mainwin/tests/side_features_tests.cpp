@@ -82,21 +82,52 @@ private Q_SLOTS:
         QCOMPARE(f.recorder.requests, 0);
     }
 
-    void the_moment_requests_power_off_on_each_tick_that_finds_it() {
+    void the_moment_requests_power_off_once() {
         ShutdownFixture f;
         f.moment.setDateTime(at({2024, 3, 5, 20, 0, 1, 0}));
         f.armed.setChecked(true);
+        f.timer.tick();
+        const QString countdown = QStringLiteral("距离开机时间还有 0时0分1秒");
+        QCOMPARE(f.pane.text(), countdown);
         f.clock.advance_ms(300); // 0.7 s before the moment counts as 0
         f.timer.tick();
         QCOMPARE(f.recorder.requests, 1);
-        f.clock.advance_ms(1000); // 0.3 s after it: still 0
+        f.clock.advance_ms(1000); // 0.3 s after it: still 0, but already requested
         f.timer.tick();
-        QCOMPARE(f.recorder.requests, 2);
+        QCOMPARE(f.recorder.requests, 1);
+        QCOMPARE(f.pane.text(), countdown);
         f.clock.advance_ms(1000); // refused: the next tick finds the moment passed
         testsupport::MessageBoxRecorder boxes;
         f.timer.tick();
-        QCOMPARE(f.recorder.requests, 2);
+        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("请设置正确的关机时间")});
+        QCOMPARE(f.recorder.requests, 1);
         QVERIFY(!f.armed.isChecked());
+    }
+
+    void rearming_requests_power_off_again_data() {
+        QTest::addColumn<bool>("tick_again");
+        QTest::addColumn<int>("moment_shift_s");
+        QTest::newRow("the box ticked again") << true << 0;
+        QTest::newRow("another moment") << false << 1;
+        QTest::newRow("neither") << false << 0;
+    }
+    void rearming_requests_power_off_again() {
+        QFETCH(bool, tick_again);
+        QFETCH(int, moment_shift_s);
+        ShutdownFixture f;
+        f.moment.setDateTime(at({2024, 3, 5, 20, 0, 1, 0}));
+        f.armed.setChecked(true);
+        f.clock.advance_ms(300);
+        f.timer.tick();
+        QCOMPARE(f.recorder.requests, 1);
+        if (tick_again) {
+            f.armed.setChecked(false);
+            f.armed.setChecked(true);
+        }
+        f.moment.setDateTime(f.moment.dateTime().addSecs(moment_shift_s));
+        f.clock.advance_ms(1000); // the remaining time is 0 for either moment
+        f.timer.tick();
+        QCOMPARE(f.recorder.requests, tick_again || moment_shift_s != 0 ? 2 : 1);
     }
 
     void ticks_during_the_message_do_not_stack_boxes() {
