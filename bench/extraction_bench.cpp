@@ -13,6 +13,7 @@
 #include "sitelogin/browser_profile.h"
 #include "sitelogin/site_login_window.h"
 #include "store/settings.h"
+#include "store/settings_keys.h"
 #include "webpage/page_automation.h"
 #include "webpage/page_script.h"
 
@@ -47,8 +48,8 @@ int main(int argc, char** argv) {
     const std::filesystem::path data = std::filesystem::path(home.path().toStdString()) / "data";
     std::filesystem::create_directories(data);
     store::SettingsFile settings(data / "pz.ini");
-    settings.write("搜房网", "portal", sim.host());
-    settings.write("搜房网", "backoffice", sim.host());
+    settings.write(store::keys::kSiteSection, store::keys::kPortalHost, sim.host());
+    settings.write(store::keys::kSiteSection, store::keys::kBackofficeHost, sim.host());
     const site::SiteHosts hosts = site::load_site_hosts(settings);
     site::SiteSession session;
     http::CookieStore jar(data / "cookies.txt");
