@@ -161,9 +161,16 @@ std::string_view strip_quotes(std::string_view v) {
 // pair of quotes of our own, which the reader takes off again.
 std::string protect_value(std::string_view v) {
     const bool padded = !v.empty() && (is_profile_space(v.front()) || is_profile_space(v.back()));
-    if (padded || strip_quotes(v).size() != v.size())
-        return "\"" + std::string(v) + "\"";
-    return std::string(v);
+    if (!padded && strip_quotes(v).size() == v.size())
+        return std::string(v);
+    // Appended piece by piece: GCC 12 at -O3 misreads "literal" + std::string as an
+    // overlapping copy (-Wrestrict).
+    std::string quoted;
+    quoted.reserve(v.size() + 2);
+    quoted += '"';
+    quoted += v;
+    quoted += '"';
+    return quoted;
 }
 
 // The longest start of `utf8` whose GBK form fits in `limit` bytes, never ending inside a
