@@ -68,9 +68,21 @@ void LockController::lock() {
     lock_window_->show();
 }
 
+QWidget& LockController::front_window() const {
+    return lock_window_ ? static_cast<QWidget&>(*lock_window_) : main_window_;
+}
+
 void LockController::toggle_visibility() {
-    QWidget* target = lock_window_ ? static_cast<QWidget*>(lock_window_.data()) : &main_window_;
-    target->setVisible(!target->isVisible());
+    QWidget& target = front_window();
+    target.setVisible(!target.isVisible());
+}
+
+void LockController::present() {
+    QWidget& target = front_window();
+    target.setWindowState(target.windowState() & ~Qt::WindowMinimized);
+    target.show();
+    target.raise();
+    target.activateWindow();
 }
 
 } // namespace mainwin

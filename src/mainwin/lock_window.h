@@ -38,9 +38,15 @@ public:
     void lock();
     // The hot key: flips the lock window while one exists, else the main window.
     void toggle_visibility();
+    // Shows, raises and activates that same window: while locked the lock window, never the
+    // main window.
+    void present();
     LockWindow* lock_window() const { return lock_window_; }
 
 private:
+    // The program's face: the lock window while one exists, else the main window.
+    QWidget& front_window() const;
+
     QWidget& main_window_;
     std::function<std::string()> password_;
     QPointer<LockWindow> lock_window_;

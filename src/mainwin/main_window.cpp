@@ -157,6 +157,8 @@ void MainWindow::press_start_later() {
 
 void MainWindow::reload_plan_list() { plans_->reload(); }
 
+void MainWindow::present() { lock_->present(); }
+
 void MainWindow::on_hot_key(int id) {
     if (id == hot_key_id_)
         lock_->toggle_visibility();

@@ -40,6 +40,8 @@ public:
     // The plan the plan editor loads; empty for a new plan.
     const std::string& edited_plan_name() const { return edited_plan_name_; }
     void reload_plan_list();
+    // Brings the program to the front, as a second start asks: the lock window while locked.
+    void present();
 
     // Status pane text by index (0..3); pane 3 belongs to the scheduled shutdown.
     QString pane_text(int pane) const;
