@@ -13,8 +13,8 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "refresh listings on 搜房网 on an agent's timetable")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-栖橙 is a desktop tool for estate agents who publish listings in the agent
+# CPack puts the summary first; this is the long description after it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "栖橙 is a desktop tool for estate agents who publish listings in the agent
 back office of the listing site 搜房网, which orders an agent's listings by
 how recently each was refreshed. It keeps the agent's refresh plans (listing
 IDs, times of the day, every listing at every time or a few in turn) and
