@@ -68,8 +68,6 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QLatin1String(common::kApplicationId));
     QApplication::setWindowIcon(program_icon());
     QApplication::setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
-    // The browser starts later, on first use, and reads its flags then.
-    app::allow_browser_as(::geteuid());
 
     // A folder that cannot be made shows up as the database failing to open.
     common::ensure_data_dir();
@@ -90,6 +88,8 @@ int main(int argc, char* argv[]) {
 
     // The autostart entry follows its setting, also after the program or its folder moved.
     desktop::bring_autostart_in_line(store::SettingsFile(data / "pz.ini"), desktop::AutostartEntry::for_this_program());
+    // Before the program's parts exist, since the browser reads its flags when it starts.
+    app::allow_browser_as(::geteuid());
     const common::SystemClock clock;
     app::SystemPowerOff power_off;
     app::Program program(data, clock, &power_off);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <sstream>
+#include <utility>
 #include <unistd.h>
 
 namespace app {
@@ -76,11 +77,12 @@ bool display_named(const DisplayEnvironment& environment) {
 std::string no_display_text(const DisplayEnvironment& environment) {
     std::string text = std::string(common::kExecutableName) + ": " + common::kDisplayName +
                        " needs a desktop session, and no display could be opened";
-    if (!environment.display.empty() || !environment.wayland_display.empty())
-        text += " (DISPLAY=" + environment.display + ", WAYLAND_DISPLAY=" + environment.wayland_display + ")";
-    else
-        text += " (DISPLAY and WAYLAND_DISPLAY are not set)";
-    return text + "\n";
+    std::string named;
+    for (const auto& [name, value] : {std::pair{"DISPLAY", &environment.display},
+                                      std::pair{"WAYLAND_DISPLAY", &environment.wayland_display}})
+        if (!value->empty())
+            named += (named.empty() ? "" : ", ") + std::string(name) + "=" + *value;
+    return text + " (" + (named.empty() ? "DISPLAY and WAYLAND_DISPLAY are not set" : named) + ")\n";
 }
 
 std::string browser_flags_for(unsigned effective_uid, const std::string& flags) {
