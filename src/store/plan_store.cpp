@@ -14,8 +14,8 @@ namespace store {
 namespace {
 
 constexpr const char* kSchema[] = {
-    "CREATE TABLE IF NOT EXISTS data (nick TEXT, id TEXT, times TEXT, sort TEXT, num TEXT, interval TEXT,"
-    " progress TEXT, sort1 TEXT, numall TEXT, today TEXT, date1 TEXT)",
+    ("CREATE TABLE IF NOT EXISTS data (nick TEXT, id TEXT, times TEXT, sort TEXT, num TEXT, interval TEXT,"
+     " progress TEXT, sort1 TEXT, numall TEXT, today TEXT, date1 TEXT)"),
     "CREATE TABLE IF NOT EXISTS num (date1 TEXT, num TEXT)",
     // The run loop looks every plan up by name several times a second; without these each
     // lookup would read the whole table.
