@@ -70,7 +70,7 @@ int main(int argc, char* argv[]) {
     QApplication::setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
 
     // A folder that cannot be made shows up as the database failing to open.
-    common::ensure_data_dir();
+    common::ensure_private_dir(data);
     app::SingleInstance instance(data);
     switch (instance.claim()) {
     case app::SingleInstance::Claim::second:
