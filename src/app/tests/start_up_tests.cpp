@@ -5,7 +5,7 @@
 #include "app/start_up.h"
 #include "common/paths.h"
 #include "mainwin/lock_window.h"
-#include "uikit/message_box.h"
+#include "testsupport/message_box_recorder.h"
 
 #include <QLocalSocket>
 #include <QTemporaryDir>
@@ -214,7 +214,7 @@ private Q_SLOTS:
     }
 
     void a_second_start_shows_the_lock_window_never_the_main_window() {
-        uikit::MessageBoxRecorder boxes;
+        testsupport::MessageBoxRecorder boxes;
         QTemporaryDir home;
         const fs::path data = path_of(home) / "data";
         QVERIFY(common::ensure_private_dir(data));
