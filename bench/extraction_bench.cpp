@@ -5,7 +5,7 @@
 
 #include "common/text.h"
 #include "common/wait.h"
-#include "http/cookie_store.h"
+#include "http/network_thread.h"
 #include "http/curl_request_runner.h"
 #include "site-sim/simulator.h"
 #include "site/hosts.h"
@@ -52,13 +52,13 @@ int main(int argc, char** argv) {
     settings.write(store::keys::kSiteSection, store::keys::kBackofficeHost, sim.host());
     const site::SiteHosts hosts = site::load_site_hosts(settings);
     site::SiteSession session;
-    http::CookieStore jar(data / "cookies.txt");
-    http::CurlRequestRunner runner(jar);
+    http::NetworkThread network(data / "cookies.txt");
+    http::CurlRequestRunner runner(network);
     webpage::PageAutomation automation;
     double median_ms = 0;
     bench::Checks checks;
     {
-        sitelogin::BrowserProfile profile(data / "browser", &jar);
+        sitelogin::BrowserProfile profile(data / "browser", &network);
         std::string sign_in = sim.url("/login?username=bench&password=bench");
         runner.http_request(sign_in);
 

@@ -270,8 +270,8 @@ int main(int argc, char* argv[]) {
     if (!counts.open(data / "data.db"))
         return fail_every_row("cannot read the day's count");
 
-    http::CookieStore bare_jar;
-    http::CurlRequestRunner bare_runner(bare_jar);
+    http::NetworkThread bare_network;
+    http::CurlRequestRunner bare_runner(bare_network);
     std::vector<double> latencies_ms, run_spans, curl_spans, runner_spans, ratios, runner_ratios;
     std::size_t sent = 0;
     long long counted_before = counts.read_today_total(day);

@@ -11,20 +11,11 @@
 #include <QDateTimeEdit>
 
 namespace app {
-namespace {
-
-// The jar file is read before the runner and the browser profile first use the jar.
-http::CookieStore& loaded(http::CookieStore& jar) {
-    jar.load();
-    return jar;
-}
-
-} // namespace
 
 Program::Program(const std::filesystem::path& data, const common::Clock& clock, mainwin::PowerOff* power_off,
                  std::optional<int> refresh_time_limit)
-    : settings_(data / "pz.ini"), jar_(data / "cookies.txt"), runner_(loaded(jar_)),
-      hosts_(site::load_site_hosts(settings_)), profile_(data / "browser", &jar_),
+    : settings_(data / "pz.ini"), network_(data / "cookies.txt"), runner_(network_),
+      hosts_(site::load_site_hosts(settings_)), profile_(data / "browser", &network_),
       login_{runner_, hosts_, session_, settings_, profile_, automation_},
       refresher_(runner_, hosts_, session_, [this] {
           // Beside the box, which nobody may see for hours: once for the run it stops (a retry

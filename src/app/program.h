@@ -1,11 +1,12 @@
 #pragma once
-// The program's parts wired together: cookie jar, request runner, site session and refresher,
-// browser profile, page automation, plan store and the main window with its hooks. main() builds
+// The program's parts wired together: network thread (with the cookie jar), request runner, site
+// session and refresher, browser profile (started on first use), page automation, plan store and
+// the main window with its hooks. main() builds
 // one around the real clock and power-off; benchmarks build one around their own.
 
 #include "desktop/shutdown_warning.h"
-#include "http/cookie_store.h"
 #include "http/curl_request_runner.h"
+#include "http/network_thread.h"
 #include "mainwin/main_window.h"
 #include "site/hosts.h"
 #include "site/listing_refresh.h"
@@ -38,13 +39,14 @@ public:
     bool ready() const { return window_->database_open(); }
     mainwin::MainWindow& window() { return *window_; }
     site::SiteSession& session() { return session_; }
+    const sitelogin::BrowserProfile& browser() const { return profile_; }
 
 private:
     void open_plan_editor(QWidget* parent, const std::string& name);
     void warn_before_power_off();
 
     const store::SettingsFile settings_;
-    http::CookieStore jar_;
+    http::NetworkThread network_;
     http::CurlRequestRunner runner_;
     const site::SiteHosts hosts_;
     site::SiteSession session_;

@@ -1,6 +1,8 @@
 #include "http/cookie_store.h"
 
 #include "common/atomic_file.h"
+#include "http/set_cookie.h"
+#include "http/url_parts.h"
 
 #include <curl/curl.h>
 
@@ -91,6 +93,19 @@ bool expired(const Cookie& cookie, long long now) { return cookie.expires != 0 &
 
 long long now_seconds() { return static_cast<long long>(std::time(nullptr)); }
 
+bool same_cookie(const Cookie& a, const Cookie& b) {
+    return a.domain == b.domain && a.host_only == b.host_only && a.path == b.path && a.name == b.name &&
+           a.value == b.value;
+}
+
+// Where curl's engine keeps a cookie set without a Path attribute: the folder of the page that
+// set it, trailing "/" included ("/magent/house/" for "/magent/house/houselist.aspx?x=1").
+std::string folder_of(std::string_view path) {
+    path = path.substr(0, path.find('?'));
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string("/") : std::string(path.substr(0, slash + 1));
+}
+
 // The jar holds session keys: owner read/write only, also when the file was loosened since.
 bool write_atomically(const std::filesystem::path& file, const std::string& text) {
     std::error_code ignored;
@@ -104,33 +119,26 @@ bool write_atomically(const std::filesystem::path& file, const std::string& text
 struct CookieStore::Impl {
     std::filesystem::path file;
     CURLSH* share = nullptr;
-    std::array<std::mutex, CURL_LOCK_DATA_LAST> share_locks;
-
-    // Guards the store's own easy handle, through which the jar is read and fed, and the
-    // text last written to the file.
-    mutable std::mutex jar_mutex;
+    // The store's own handle on the share, through which the jar is read and fed.
     CURL* handle = nullptr;
-    mutable std::string saved_text;
-    mutable bool saved_once = false;
+    std::string saved_text;
+    bool saved_once = false;
+    bool changed = false;
 
-    mutable std::mutex listener_mutex;
-    std::function<void(const std::string&, const std::string&)> listener;
-
-    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
-        static_cast<Impl*>(self)->share_locks[static_cast<std::size_t>(data)].lock();
-    }
-    static void unlock(CURL*, curl_lock_data data, void* self) {
-        static_cast<Impl*>(self)->share_locks[static_cast<std::size_t>(data)].unlock();
-    }
-
-    // Caller holds jar_mutex.
-    void feed(const std::string& line) const {
+    void feed(const std::string& line) {
         if (handle)
             curl_easy_setopt(handle, CURLOPT_COOKIELIST, line.c_str());
     }
 
-    // Caller holds jar_mutex. curl keeps an expired cookie until its next clean-up; it is
-    // gone for every purpose here already.
+    void feed(const Cookie& cookie) {
+        if (const auto line = netscape_line(cookie)) {
+            feed(*line);
+            changed = true;
+        }
+    }
+
+    // curl keeps an expired cookie until its next clean-up; it is gone for every purpose here
+    // already.
     std::vector<Cookie> live_cookies() const {
         std::vector<Cookie> cookies;
         curl_slist* list = nullptr;
@@ -144,7 +152,6 @@ struct CookieStore::Impl {
         return cookies;
     }
 
-    // Caller holds jar_mutex.
     std::string file_text() const {
         std::string text(kFileHeader);
         for (const Cookie& cookie : live_cookies())
@@ -155,8 +162,7 @@ struct CookieStore::Impl {
         return text;
     }
 
-    // Caller holds jar_mutex.
-    bool write(const std::string& text) const {
+    bool write(const std::string& text) {
         if (file.empty() || !write_atomically(file, text))
             return false;
         saved_text = text;
@@ -164,11 +170,20 @@ struct CookieStore::Impl {
         return true;
     }
 
-    // Caller holds jar_mutex.
-    void save_if_changed() const {
-        const std::string text = file_text();
-        if (!saved_once || text != saved_text)
-            write(text);
+    // Moves a cookie curl's engine put under the folder of the page that set it to the whole
+    // host. Nothing when curl did not keep it (it refused the cookie).
+    void move_to_whole_host(const Cookie& set, const std::string& folder, const std::vector<Cookie>& held) {
+        const auto kept = std::find_if(held.begin(), held.end(), [&](const Cookie& c) {
+            return c.name == set.name && c.domain == set.domain && c.host_only == set.host_only && c.path == folder;
+        });
+        if (kept == held.end())
+            return;
+        Cookie gone = *kept;
+        gone.expires = 1;
+        feed(gone);
+        Cookie whole_host = *kept;
+        whole_host.path = "/";
+        feed(whole_host);
     }
 };
 
@@ -176,13 +191,10 @@ CookieStore::CookieStore(std::filesystem::path file) : impl_(std::make_unique<Im
     init_curl_once();
     impl_->file = std::move(file);
     impl_->share = curl_share_init();
+    // No lock functions: the jar and every handle attached to it are used by one thread.
     if (impl_->share) {
-        curl_share_setopt(impl_->share, CURLSHOPT_LOCKFUNC, &Impl::lock);
-        curl_share_setopt(impl_->share, CURLSHOPT_UNLOCKFUNC, &Impl::unlock);
-        curl_share_setopt(impl_->share, CURLSHOPT_USERDATA, impl_.get());
         curl_share_setopt(impl_->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
         curl_share_setopt(impl_->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
-        curl_share_setopt(impl_->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
         curl_share_setopt(impl_->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
     }
     impl_->handle = curl_easy_init();
@@ -200,7 +212,6 @@ CookieStore::~CookieStore() {
 void* CookieStore::share() const { return impl_->share; }
 
 void CookieStore::load() {
-    std::lock_guard lock(impl_->jar_mutex);
     std::ifstream in(impl_->file, std::ios::binary);
     for (std::string line; in && std::getline(in, line);) {
         if (line.ends_with('\r'))
@@ -215,26 +226,28 @@ void CookieStore::load() {
     // What was just read is what the file holds: no need to write it back at once.
     impl_->saved_text = impl_->file_text();
     impl_->saved_once = true;
+    impl_->changed = false;
 }
 
-bool CookieStore::save() const {
-    std::lock_guard lock(impl_->jar_mutex);
+bool CookieStore::save() {
+    impl_->changed = false;
     return impl_->write(impl_->file_text());
 }
 
-void CookieStore::save_if_changed() const {
-    std::lock_guard lock(impl_->jar_mutex);
-    impl_->save_if_changed();
+void CookieStore::save_if_changed() {
+    if (!impl_->changed)
+        return;
+    impl_->changed = false;
+    const std::string text = impl_->file_text();
+    if (!impl_->saved_once || text != impl_->saved_text)
+        impl_->write(text);
 }
 
-void CookieStore::set_cookie(const Cookie& cookie) { set_cookies({cookie}); }
+void CookieStore::set_cookie(const Cookie& cookie) { impl_->feed(cookie); }
 
 void CookieStore::set_cookies(const std::vector<Cookie>& cookies) {
-    std::lock_guard lock(impl_->jar_mutex);
     for (const Cookie& cookie : cookies)
-        if (const auto line = netscape_line(cookie))
-            impl_->feed(*line);
-    impl_->save_if_changed();
+        impl_->feed(cookie);
 }
 
 void CookieStore::remove_cookie(const Cookie& cookie) {
@@ -242,28 +255,47 @@ void CookieStore::remove_cookie(const Cookie& cookie) {
     // has the same effect, and curl discards it at its next clean-up.
     Cookie gone = cookie;
     gone.expires = 1;
-    set_cookie(gone);
+    impl_->feed(gone);
 }
 
-std::vector<Cookie> CookieStore::cookies() const {
-    std::lock_guard lock(impl_->jar_mutex);
-    return impl_->live_cookies();
+void CookieStore::remove_cookie_if_held(const Cookie& cookie) {
+    const std::vector<Cookie> held = impl_->live_cookies();
+    if (std::any_of(held.begin(), held.end(), [&](const Cookie& c) { return same_cookie(c, cookie); }))
+        remove_cookie(cookie);
 }
 
-void CookieStore::set_response_listener(
-    std::function<void(const std::string& url, const std::string& set_cookie)> listener) {
-    std::lock_guard lock(impl_->listener_mutex);
-    impl_->listener = std::move(listener);
-}
+std::vector<Cookie> CookieStore::cookies() const { return impl_->live_cookies(); }
 
-void CookieStore::notify_response_cookie(const std::string& url, const std::string& set_cookie) const {
-    std::function<void(const std::string&, const std::string&)> listener;
-    {
-        std::lock_guard lock(impl_->listener_mutex);
-        listener = impl_->listener;
+std::vector<Cookie> CookieStore::take_response_cookies(const std::vector<ResponseCookie>& set, bool curl_kept_them) {
+    std::vector<Cookie> heard;
+    if (set.empty())
+        return heard;
+    // curl's engine may have changed the jar even where the parse below refuses a value.
+    if (curl_kept_them)
+        impl_->changed = true;
+    const long long now = now_seconds();
+    std::vector<Cookie> held;
+    bool held_read = false;
+    for (const ResponseCookie& response : set) {
+        bool path_given = false;
+        const auto cookie = parse_set_cookie(response.set_cookie, host_of_url(response.url), now, &path_given);
+        if (!cookie)
+            continue;
+        heard.push_back(*cookie);
+        if (!curl_kept_them) {
+            impl_->feed(*cookie);
+            continue;
+        }
+        const std::string folder = folder_of(path_of_url(response.url));
+        if (path_given || folder == "/")
+            continue;
+        if (!held_read) {
+            held = impl_->live_cookies();
+            held_read = true;
+        }
+        impl_->move_to_whole_host(*cookie, folder, held);
     }
-    if (listener)
-        listener(url, set_cookie);
+    return heard;
 }
 
 } // namespace http

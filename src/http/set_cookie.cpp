@@ -23,7 +23,7 @@ std::string_view trim_space_and_tab(std::string_view text) {
 
 struct Attributes {
     std::optional<std::string> domain;
-    std::string path = "/";
+    std::optional<std::string> path;
     std::optional<long long> max_age;
     std::optional<long long> expires;
     bool secure = false;
@@ -84,7 +84,8 @@ std::string cookie_pairs(const std::vector<std::string>& values) {
     return pairs;
 }
 
-std::optional<Cookie> parse_set_cookie(std::string_view value, std::string_view host, long long now) {
+std::optional<Cookie> parse_set_cookie(std::string_view value, std::string_view host, long long now,
+                                       bool* path_given) {
     const std::size_t semicolon = value.find(';');
     const std::string_view pair = value.substr(0, semicolon);
     const std::size_t eq = pair.find('=');
@@ -109,7 +110,10 @@ std::optional<Cookie> parse_set_cookie(std::string_view value, std::string_view 
         cookie.domain = *attributes.domain;
         cookie.host_only = false;
     }
-    cookie.path = attributes.path;
+    // Without a Path attribute a cookie holds for the whole host.
+    cookie.path = attributes.path.value_or("/");
+    if (path_given)
+        *path_given = attributes.path.has_value();
     cookie.secure = attributes.secure;
     cookie.http_only = attributes.http_only;
     // An expiry in the past (or Max-Age 0) deletes the cookie; 1 is the earliest moment that

@@ -21,6 +21,8 @@ std::string cookie_pairs(const std::vector<std::string>& values);
 // The cookie that `value` sets when the response came from `host`: a host-only cookie unless a
 // Domain attribute the host belongs to makes it a domain cookie; path "/" unless one is given;
 // Max-Age before Expires. Nothing when the value has no name or names a foreign domain.
-std::optional<Cookie> parse_set_cookie(std::string_view value, std::string_view host, long long now);
+// `path_given` tells whether a Path attribute set the path.
+std::optional<Cookie> parse_set_cookie(std::string_view value, std::string_view host, long long now,
+                                       bool* path_given = nullptr);
 
 } // namespace http

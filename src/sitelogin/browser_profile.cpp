@@ -1,6 +1,6 @@
 #include "sitelogin/browser_profile.h"
 
-#include "http/cookie_store.h"
+#include "http/network_thread.h"
 
 #include <QDateTime>
 #include <QNetworkCookie>
@@ -8,7 +8,6 @@
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 
-#include <algorithm>
 #include <mutex>
 
 namespace sitelogin {
@@ -51,52 +50,50 @@ std::pair<QNetworkCookie, QUrl> browser_cookie(const http::Cookie& c) {
     return {cookie, QUrl(scheme + QString::fromStdString(c.domain) + QString::fromStdString(c.path))};
 }
 
-bool same_cookie(const http::Cookie& a, const http::Cookie& b) {
-    return a.domain == b.domain && a.host_only == b.host_only && a.path == b.path && a.name == b.name &&
-           a.value == b.value;
-}
-
 } // namespace
 
-BrowserProfile::BrowserProfile(const std::filesystem::path& storage, http::CookieStore* jar, QObject* parent)
-    : QObject(parent), profile_(new QWebEngineProfile(kProfileName, this)), jar_(jar),
-      relay_(std::make_shared<Relay>()) {
-    profile_->setPersistentStoragePath(QString::fromStdString(storage.string()));
-    profile_->setCachePath(QString::fromStdString((storage / "cache").string()));
+BrowserProfile::BrowserProfile(std::filesystem::path storage, http::NetworkThread* network, QObject* parent)
+    : QObject(parent), storage_(std::move(storage)), network_(network), relay_(std::make_shared<Relay>()) {}
+
+QWebEngineProfile* BrowserProfile::profile() {
+    if (!profile_)
+        start();
+    return profile_;
+}
+
+void BrowserProfile::start() {
+    profile_ = new QWebEngineProfile(kProfileName, this);
+    profile_->setPersistentStoragePath(QString::fromStdString(storage_.string()));
+    profile_->setCachePath(QString::fromStdString((storage_ / "cache").string()));
     profile_->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
-    if (!jar_)
+    if (!network_)
         return;
 
-    QWebEngineCookieStore* cookies = profile_->cookieStore();
-    hand_jar_to_browser();
-    connect(cookies, &QWebEngineCookieStore::cookieAdded, this, &BrowserProfile::browser_cookie_added);
-    connect(cookies, &QWebEngineCookieStore::cookieRemoved, this, &BrowserProfile::browser_cookie_removed);
-
     relay_->target = this;
-    jar_->set_response_listener([relay = relay_](const std::string& url, const std::string& set_cookie) {
+    network_->set_cookie_listener([relay = relay_](const std::vector<http::Cookie>& cookies) {
         std::lock_guard lock(relay->mutex);
         if (!relay->target)
             return;
         BrowserProfile* target = relay->target;
         QMetaObject::invokeMethod(
-            target, [target, url, set_cookie] { target->take_response_cookie(url, set_cookie); },
-            Qt::QueuedConnection);
+            target, [target, cookies] { target->take_response_cookies(cookies); }, Qt::QueuedConnection);
     });
+    // The listener is in place before the jar is read: what the jar learns after the reading
+    // reaches the browser through it.
+    hand_jar_to_browser();
+    QWebEngineCookieStore* cookies = profile_->cookieStore();
+    connect(cookies, &QWebEngineCookieStore::cookieAdded, this, &BrowserProfile::browser_cookie_added);
+    connect(cookies, &QWebEngineCookieStore::cookieRemoved, this, &BrowserProfile::browser_cookie_removed);
 }
 
 // The browser cannot list what it holds, but the jar can: what the program's own requests
 // signed in with (the jar file outlives the program) is handed to the browser.
-void BrowserProfile::hand_jar_to_browser() {
-    for (const http::Cookie& c : jar_->cookies()) {
-        const auto [cookie, origin] = browser_cookie(c);
-        profile_->cookieStore()->setCookie(cookie, origin);
-    }
-}
+void BrowserProfile::hand_jar_to_browser() { take_response_cookies(network_->cookies()); }
 
 BrowserProfile::~BrowserProfile() {
-    if (jar_)
-        jar_->set_response_listener({});
-    // A listener call already under way either posted its cookie (dropped with this object) or
+    if (network_ && profile_)
+        network_->set_cookie_listener({});
+    // A listener call already under way either posted its cookies (dropped with this object) or
     // sees the null target.
     std::lock_guard lock(relay_->mutex);
     relay_->target = nullptr;
@@ -106,24 +103,18 @@ BrowserProfile::~BrowserProfile() {
 // put into the browser comes back here unchanged and leaves the jar as it was.
 void BrowserProfile::browser_cookie_added(const QNetworkCookie& cookie) {
     if (!cookie.domain().isEmpty())
-        jar_->set_cookie(jar_cookie(cookie));
+        network_->set_cookie(jar_cookie(cookie));
 }
 
 // When a response of the program's own replaced a cookie, the browser drops its old value
 // after the jar already holds the new one: only that old value may go.
 void BrowserProfile::browser_cookie_removed(const QNetworkCookie& cookie) {
-    const http::Cookie removed = jar_cookie(cookie);
-    const std::vector<http::Cookie> held = jar_->cookies();
-    if (std::any_of(held.begin(), held.end(), [&](const http::Cookie& c) { return same_cookie(c, removed); }))
-        jar_->remove_cookie(removed);
+    network_->remove_cookie_if_held(jar_cookie(cookie));
 }
 
-void BrowserProfile::take_response_cookie(const std::string& url, const std::string& set_cookie) {
-    const QUrl origin(QString::fromStdString(url));
-    if (!origin.isValid() || origin.host().isEmpty())
-        return;
-    for (const QNetworkCookie& cookie : QNetworkCookie::parseCookies(QByteArray::fromStdString(set_cookie))) {
-        // An empty domain keeps it a host-only cookie of the origin.
+void BrowserProfile::take_response_cookies(const std::vector<http::Cookie>& cookies) {
+    for (const http::Cookie& c : cookies) {
+        const auto [cookie, origin] = browser_cookie(c);
         profile_->cookieStore()->setCookie(cookie, origin);
     }
 }

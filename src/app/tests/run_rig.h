@@ -6,8 +6,8 @@
 #include "common/clock.h"
 #include "engine/run_loop.h"
 #include "engine/run_view.h"
-#include "http/cookie_store.h"
 #include "http/curl_request_runner.h"
+#include "http/network_thread.h"
 #include "site/listing_refresh.h"
 #include "site/session.h"
 #include "store/plan_store.h"
@@ -61,8 +61,8 @@ public:
 
     testsupport::ManualClock clock{kRunMoment};
     store::PlanStore store;
-    http::CookieStore jar;
-    http::CurlRequestRunner runner{jar};
+    http::NetworkThread network;
+    http::CurlRequestRunner runner{network};
     site::SiteSession session;
     site::ListingRefresher refresher;
     LineView view;

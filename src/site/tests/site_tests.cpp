@@ -62,12 +62,12 @@ private Q_SLOTS:
     void initTestCase() { QVERIFY(sim_.start()); }
     void init() {
         QVERIFY(sim_.reset());
-        jar_ = std::make_unique<http::CookieStore>();
-        runner_ = std::make_unique<http::CurlRequestRunner>(*jar_);
+        network_ = std::make_unique<http::NetworkThread>();
+        runner_ = std::make_unique<http::CurlRequestRunner>(*network_);
     }
     void cleanup() {
         runner_.reset();
-        jar_.reset();
+        network_.reset();
     }
 
     void classify_refresh_answer_data() {
@@ -345,12 +345,12 @@ private:
         cookie.http_only = true;
         cookie.name = cookie_.name;
         cookie.value = cookie_.value;
-        jar_->set_cookie(cookie);
+        network_->set_cookie(cookie);
     }
 
     sitesim::Simulator sim_;
     sitesim::SessionCookie cookie_;
-    std::unique_ptr<http::CookieStore> jar_;
+    std::unique_ptr<http::NetworkThread> network_;
     std::unique_ptr<http::CurlRequestRunner> runner_;
 };
 
