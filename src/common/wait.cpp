@@ -60,8 +60,11 @@ public:
 void Completion::signal() {
     std::lock_guard lock(mutex_);
     done_ = true;
+    // A posted event, not a queued call: the event belongs to the loop's thread once posted,
+    // while a queued call's slot object is shared through reference counts inside Qt that the
+    // thread sanitizer cannot see.
     if (loop_)
-        QMetaObject::invokeMethod(loop_, &QEventLoop::quit, Qt::QueuedConnection);
+        QCoreApplication::postEvent(loop_, new QEvent(QEvent::Quit));
 }
 
 bool Completion::done() const {
