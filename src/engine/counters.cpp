@@ -9,9 +9,9 @@ namespace engine {
 void DailyCounters::count_success(const std::string& nick) {
     // One reading: a success just before midnight is counted, shown and kept for the same day.
     const std::string date = common::date_text(clock_.local_now());
-    store_.count_one_success_today(date);
-    show_total_of(date);
-    view_.show_plan_today(nick, store_.set_today_plan_count(nick, date));
+    const store::PlanStore::SuccessCounts counts = store_.count_success(nick, date);
+    view_.show_today_total(counts.total);
+    view_.show_plan_today(nick, counts.plan_today);
 }
 
 void DailyCounters::show_today_total() { show_total_of(common::date_text(clock_.local_now())); }

@@ -10,6 +10,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace engine {
 namespace {
 
@@ -53,22 +55,50 @@ void RunLoop::sweep() {
     // Rows added or removed during the sweep do not change how many are visited.
     const int rows = view_.plan_row_count();
     view_.show_run_state("任务执行中 " + run_state_time(clock_.local_now()));
+    if (seen_.size() != static_cast<std::size_t>(rows))
+        seen_.resize(static_cast<std::size_t>(std::max(rows, 0)));
     // Rows visited without a wait in between see the database as of the first of them; a firing
     // waits, and handlers or other programs may change plans meanwhile, so a new batch follows.
     store_.begin_read_batch();
+    std::uint64_t version = store_.plans_version();
     for (int row = 0; row < rows; ++row) {
-        // Read afresh for every row: an edit saved during a wait counts at once.
-        const common::Plan plan = store_.load_plan_by_name(view_.plan_name_at(row));
-        if (fired_.fire_test(plan, clock_.local_now())) {
-            store_.end_read_batch();
-            fire_plan(plan);
-            store_.begin_read_batch();
+        const std::string name = view_.plan_name_at(row);
+        const std::int64_t now_ms = clock_.now_ms();
+        const Minute& minute = minute_of(now_ms);
+        if (version != seen_version_ || minute.start_ms != seen_minute_) {
+            for (SeenRow& seen : seen_)
+                seen.node_this_minute = true;
+            seen_version_ = version;
+            seen_minute_ = minute.start_ms;
+        }
+        SeenRow& seen = seen_[static_cast<std::size_t>(row)];
+        if (seen.node_this_minute || seen.name != name) {
+            // Read afresh: an edit saved during a wait counts at once.
+            const common::Plan plan = store_.load_plan_by_name(name);
+            seen.name = name;
+            seen.node_this_minute = plan.times.find(minute.hh_mm) != std::string::npos;
+            if (seen.node_this_minute && fired_.fire_test(plan, common::to_local(now_ms))) {
+                store_.end_read_batch();
+                fire_plan(plan);
+                store_.begin_read_batch();
+                version = store_.plans_version();
+            }
         }
         // Handlers run inside the waits of a firing and may have stopped the run.
         if (running_ == 0)
             break;
     }
     store_.end_read_batch();
+}
+
+const RunLoop::Minute& RunLoop::minute_of(std::int64_t now_ms) {
+    if (now_ms >= minute_.start_ms && now_ms < minute_.end_ms)
+        return minute_;
+    const common::LocalTime t = common::to_local(now_ms);
+    minute_.start_ms = now_ms - (t.second * 1000LL + t.millisecond);
+    minute_.end_ms = minute_.start_ms + 60'000;
+    minute_.hh_mm = common::two_digits(t.hour) + ":" + common::two_digits(t.minute);
+    return minute_;
 }
 
 void RunLoop::fire_plan(const common::Plan& plan) {

@@ -2,13 +2,14 @@
 // The run loop: sweeps the plan list until the run flag drops, fires the plans that are due,
 // refreshes their listings (one retry after a second) and counts the successes.
 
+#include "common/clock.h"
 #include "engine/counters.h"
 #include "engine/fired_nodes.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
-namespace common { class Clock; }
 namespace store { class PlanStore; }
 
 namespace engine {
@@ -41,7 +42,21 @@ public:
     DailyCounters& counters() { return counters_; }
 
 private:
+    // Each row as the last sweep saw it: whether its plan has a node in the minute it was read
+    // for. While the row's name, the minute and the store's plans stand still, a plan without a
+    // node in this minute cannot fire, and the row needs neither a lookup nor a fire test.
+    struct SeenRow {
+        std::string name;
+        bool node_this_minute = true;
+    };
+    // The local minute of a clock reading, converted once per minute rather than once per row.
+    struct Minute {
+        std::int64_t start_ms = 0, end_ms = 0; // [start, end) of the minute the time is in
+        std::string hh_mm;
+    };
+
     void sweep();
+    const Minute& minute_of(std::int64_t now_ms);
     void fire_plan(const common::Plan& plan);
     std::string refresh_with_retry(const std::string& id);
 
@@ -50,6 +65,10 @@ private:
     Refresher& refresher_;
     RunView& view_;
     FiredNodes fired_;
+    std::vector<SeenRow> seen_;
+    std::uint64_t seen_version_ = 0; // the store's plans version the rows were seen with
+    std::int64_t seen_minute_ = -1;   // start of the minute they were seen in
+    Minute minute_;
     DailyCounters counters_;
     int running_ = 0;
     bool in_run_ = false;

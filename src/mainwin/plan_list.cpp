@@ -9,6 +9,8 @@
 #include <QScopeGuard>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace mainwin {
 namespace {
 
@@ -87,9 +89,11 @@ std::string PlanList::name_at(int index) const {
 }
 
 void PlanList::show_today(const std::string& nick, long long count) {
-    const QString name = qt_text(nick);
-    for (int i = 0; i < row_count(); ++i) {
-        if (row(i)->text(kName) == name) {
+    // Compared as the rows hold their names: converted to the list's text and back.
+    const std::string name = qt_text(nick).toStdString();
+    const int rows = std::min(row_count(), static_cast<int>(names_.size()));
+    for (int i = 0; i < rows; ++i) {
+        if (names_[static_cast<std::size_t>(i)] == name) {
             row(i)->setText(kToday, QString::number(count));
             return;
         }

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <climits>
+#include <cstdint>
 #include <system_error>
 #include <unordered_map>
 #include <vector>
@@ -84,19 +85,21 @@ public:
         const long long changes = sqlite3_total_changes64(db.handle());
         // A failed look counts as a change, and so does a cache grown past any plan list.
         if (!ok || version != version_ || changes != changes_ || plans_.size() > kMaxPlans) {
-            plans_.clear();
+            forget();
             version_ = ok ? version : -1;
             changes_ = changes;
         }
         return true;
     }
+    // Moves on whenever what the cache held was forgotten.
+    std::uint64_t generation() const { return generation_; }
     const common::Plan* find(const std::string& nick) const {
         const auto it = plans_.find(nick);
         return it == plans_.end() ? nullptr : &it->second;
     }
     void keep(const std::string& nick, const common::Plan& plan) { plans_.insert_or_assign(nick, plan); }
     void clear() {
-        plans_.clear();
+        forget();
         version_ = -1;
     }
     void open_batch(bool open) {
@@ -105,7 +108,13 @@ public:
     }
 
 private:
+    void forget() {
+        plans_.clear();
+        ++generation_;
+    }
+
     static constexpr std::size_t kMaxPlans = 100'000;
+    std::uint64_t generation_ = 0;
     std::unordered_map<std::string, common::Plan> plans_;
     long long version_ = -1;
     long long changes_ = -1;
@@ -120,6 +129,32 @@ struct PlanStore::Impl {
     // Declared after the connection: statements are finalized before it closes.
     std::unique_ptr<Statements> sql;
     PlanCache cache;
+
+    // Adds one to the row of `date`, or inserts it with "1". Inside a transaction.
+    void add_one_to_total(const std::string& date) {
+        bool found = false;
+        std::string num;
+        sql->read_total.run({date}, [&](const Statement& s) {
+            found = true;
+            num = s.text(0);
+        });
+        if (found)
+            sql->update_total.run({date, std::to_string(plus_one(num))});
+        else
+            sql->insert_total.run({date, "1"});
+    }
+
+    // The plan's count for `date` with this success, written back. Inside a transaction.
+    long long next_plan_count(const std::string& nick, const std::string& date) {
+        std::string today, date1;
+        sql->read_today.run({nick}, [&](const Statement& s) {
+            today = s.text(0);
+            date1 = s.text(1);
+        });
+        const long long count = date1 == date ? plus_one(today) : 1;
+        sql->write_today.run({std::to_string(count), date, nick});
+        return count;
+    }
 
     void close() {
         cache.clear();
@@ -169,6 +204,12 @@ void PlanStore::begin_read_batch() { impl_->cache.open_batch(true); }
 
 void PlanStore::end_read_batch() { impl_->cache.open_batch(false); }
 
+std::uint64_t PlanStore::plans_version() {
+    if (is_open())
+        impl_->cache.check(impl_->db, impl_->sql->data_version);
+    return impl_->cache.generation();
+}
+
 common::Plan PlanStore::load_plan_by_name(const std::string& nick) {
     common::Plan plan;
     if (!is_open())
@@ -216,13 +257,7 @@ long long PlanStore::set_today_plan_count(const std::string& nick, const std::st
     if (!is_open())
         return 1;
     Transaction tx(impl_->db);
-    std::string today, date1;
-    impl_->sql->read_today.run({nick}, [&](const Statement& s) {
-        today = s.text(0);
-        date1 = s.text(1);
-    });
-    const long long count = date1 == date ? plus_one(today) : 1;
-    impl_->sql->write_today.run({std::to_string(count), date, nick});
+    const long long count = impl_->next_plan_count(nick, date);
     tx.commit();
     return count;
 }
@@ -239,16 +274,7 @@ void PlanStore::count_one_success_today(const std::string& date) {
     if (!is_open())
         return;
     Transaction tx(impl_->db);
-    bool found = false;
-    std::string num;
-    impl_->sql->read_total.run({date}, [&](const Statement& s) {
-        found = true;
-        num = s.text(0);
-    });
-    if (found)
-        impl_->sql->update_total.run({date, std::to_string(plus_one(num))});
-    else
-        impl_->sql->insert_total.run({date, "1"});
+    impl_->add_one_to_total(date);
     tx.commit();
 }
 
@@ -261,6 +287,19 @@ void PlanStore::list_plan_counts_on(const std::string& date,
     impl_->sql->counts_on.run({date}, [&](const Statement& s) { rows.emplace_back(s.text(0), s.text(1)); });
     for (const auto& [nick, today] : rows)
         row(nick, today);
+}
+
+PlanStore::SuccessCounts PlanStore::count_success(const std::string& nick, const std::string& date) {
+    if (!is_open())
+        return {0, 1};
+    // One commit for both counts: a run against a fast site counts hundreds a second.
+    Transaction tx(impl_->db);
+    impl_->add_one_to_total(date);
+    SuccessCounts counts;
+    counts.total = read_today_total(date);
+    counts.plan_today = impl_->next_plan_count(nick, date);
+    tx.commit();
+    return counts;
 }
 
 } // namespace store

@@ -4,6 +4,7 @@
 
 #include "common/plan.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -39,6 +40,10 @@ public:
     // come just after it, and a sweep of a thousand plans costs one look instead of a thousand.
     void begin_read_batch();
     void end_read_batch();
+    // A number that moves on whenever a plan may have changed since it was last asked: a write of
+    // this store, another program's commit (looked at as lookups look, once per read batch), the
+    // file opened again. While it stands still every plan reads as it read before.
+    std::uint64_t plans_version();
     // Replaces every row of that name by one new row (nick, id, times, sort, num, interval,
     // sort1, numall), in one transaction: when the insert fails the earlier rows stay.
     bool save_plan(const common::Plan& plan);
@@ -53,6 +58,13 @@ public:
     // `nick` and `today` of every row of `data` whose `date1` is `date`, in list order.
     void list_plan_counts_on(const std::string& date,
                              const std::function<void(const std::string& nick, const std::string& today)>& row);
+    // Both counts of one success, in one transaction: count_one_success_today, then the day's
+    // total as read back, then set_today_plan_count.
+    struct SuccessCounts {
+        long long total = 0;
+        long long plan_today = 1;
+    };
+    SuccessCounts count_success(const std::string& nick, const std::string& date);
 
 private:
     struct Impl;

@@ -135,6 +135,9 @@ struct Fixture {
 
 std::string line(const std::string& time, const std::string& message) { return time + "  " + message + "\r\n"; }
 
+// What gives a plan a node in the current minute between two sweeps.
+enum Change { OtherProgram, ThisProgram, Clock, Row };
+
 } // namespace
 
 class EngineTests : public QObject {
@@ -362,6 +365,44 @@ private Q_SLOTS:
         f.loop.start();
         // Row 1 now holds 丙; row 2 no longer exists and reads as no plan.
         QCOMPARE(f.refresher.calls, (std::vector<std::string>{"1", "3"}));
+    }
+
+    // A sweep skips plans that have no node in the current minute; whatever gives a plan one
+    // between two sweeps makes it fire at the second.
+    void a_plan_that_becomes_due_between_sweeps_fires_at_the_next_data() {
+        QTest::addColumn<int>("change");
+        QTest::newRow("another program saves its node") << int(OtherProgram);
+        QTest::newRow("this program saves its node") << int(ThisProgram);
+        QTest::newRow("the clock reaches its node") << int(Clock);
+        QTest::newRow("a due plan takes over the row") << int(Row);
+    }
+    void a_plan_that_becomes_due_between_sweeps_fires_at_the_next() {
+        QFETCH(int, change);
+        Fixture f;
+        if (change == Clock) {
+            f.clock.set({2024, 3, 5, 8, 4, 59});
+            f.add(plan("早班", "1", "101"));
+        } else {
+            f.add(plan("早班", "1", "101", "", "09:00"));
+        }
+        f.store.save_plan(plan("晚班", "1", "201"));
+        f.view.on_sweep = [&](int sweep) {
+            if (sweep != 2)
+                return;
+            if (change == OtherProgram) {
+                store::PlanStore other;
+                QVERIFY(other.open(f.dir.path().toStdString() + "/data/data.db"));
+                QVERIFY(other.save_plan(plan("早班", "1", "101")));
+            } else if (change == ThisProgram) {
+                QVERIFY(f.store.save_plan(plan("早班", "1", "101")));
+            } else if (change == Clock) {
+                f.clock.set(k0805);
+            } else {
+                f.view.rows = {"晚班"};
+            }
+        };
+        f.run(2);
+        QCOMPARE(f.refresher.calls, std::vector<std::string>{change == Row ? "201" : "101"});
     }
 
     void empty_list_gives_empty_sweeps() {
