@@ -20,6 +20,7 @@ contains() { grep -qF -- "$2" <<<"$1" || { echo "'$2' not in:"; echo "$1"; retur
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || { cat "$work/install.log"; echo "0 passed, 1 failed"; exit 1; }
 
 expected="bin/qicheng
+lib/qicheng/libqicheng_browser.so
 share/applications/$id.desktop
 share/doc/qicheng/changelog.gz
 share/doc/qicheng/copyright

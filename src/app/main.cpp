@@ -56,10 +56,10 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    // The embedded browser needs shared GL contexts, set before the application exists. The
+    // No shared OpenGL context is asked for here: it would load the GL driver at every start.
+    // The embedded browser, loaded when first wanted, sets up the one its views share. The
     // application name is the class of every window (WM_CLASS), which the desktop entry's
     // StartupWMClass names.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QCoreApplication::setApplicationName(QLatin1String(common::kExecutableName));
     QCoreApplication::setApplicationVersion(QStringLiteral(QICHENG_VERSION));
     std::optional<app::PlatformFailureGuard> guard(std::in_place, display);

@@ -15,8 +15,8 @@ namespace app {
 Program::Program(const std::filesystem::path& data, const common::Clock& clock, mainwin::PowerOff* power_off,
                  std::optional<int> refresh_time_limit)
     : settings_(data / "pz.ini"), network_(data / "cookies.txt"), runner_(network_),
-      hosts_(site::load_site_hosts(settings_)), profile_(data / "browser", &network_),
-      login_{runner_, hosts_, session_, settings_, profile_, automation_},
+      hosts_(site::load_site_hosts(settings_)),
+      browser_({runner_, hosts_, session_, settings_, network_, data / "browser"}),
       refresher_(runner_, hosts_, session_, [this] {
           // Beside the box, which nobody may see for hours: once for the run it stops (a retry
           // or a later ID of the plan finds the run already stopping).
@@ -31,7 +31,11 @@ Program::Program(const std::filesystem::path& data, const common::Clock& clock, 
         .store = store_,
         .database_file = data / "data.db",
         .refresher = refresher_,
-        .open_site_login = [this](QWidget* parent) { sitelogin::open_site_login(parent, login_); },
+        .open_site_login =
+            [this](QWidget* parent) {
+                if (sitelogin::Browser* browser = browser_.browser(parent))
+                    browser->open_site_login(parent);
+            },
         .open_plan_editor = [this](QWidget* parent, const std::string& name) { open_plan_editor(parent, name); },
         .power_off = power_off,
         .unlock_password = [this] { return settings_.read(store::keys::kSiteSection, store::keys::kPassword); },
@@ -52,7 +56,9 @@ void Program::open_plan_editor(QWidget* parent, const std::string& name) {
     editor::open_plan_editor(parent, store_, settings_, name, [this, parent](bool sale) {
         // Over the plan editor, which is the modal window at that moment.
         QWidget* over = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : parent;
-        return sitelogin::pick_listings(over, login_, sale ? hosts_.sale_listing_page() : hosts_.rent_listing_page());
+        sitelogin::Browser* browser = browser_.browser(over);
+        return browser ? browser->pick_listings(over, sale ? hosts_.sale_listing_page() : hosts_.rent_listing_page())
+                       : std::string();
     });
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 // The program's parts wired together: network thread (with the cookie jar), request runner, site
-// session and refresher, browser profile (started on first use), page automation, plan store and
-// the main window with its hooks. main() builds
-// one around the real clock and power-off; benchmarks build one around their own.
+// session and refresher, the embedded browser's side (loaded on first use), plan store and the
+// main window with its hooks. main() builds one around the real clock and power-off; benchmarks
+// build one around their own.
 
+#include "app/browser_loader.h"
 #include "desktop/shutdown_warning.h"
 #include "http/curl_request_runner.h"
 #include "http/network_thread.h"
@@ -11,11 +12,8 @@
 #include "site/hosts.h"
 #include "site/listing_refresh.h"
 #include "site/session.h"
-#include "sitelogin/browser_profile.h"
-#include "sitelogin/site_login.h"
 #include "store/plan_store.h"
 #include "store/settings.h"
-#include "webpage/page_automation.h"
 
 #include <filesystem>
 #include <memory>
@@ -39,7 +37,8 @@ public:
     bool ready() const { return window_->database_open(); }
     mainwin::MainWindow& window() { return *window_; }
     site::SiteSession& session() { return session_; }
-    const sitelogin::BrowserProfile& browser() const { return profile_; }
+    // Whether the embedded browser has been started (the site login window opened).
+    bool browser_started() const { return browser_.started(); }
 
 private:
     void open_plan_editor(QWidget* parent, const std::string& name);
@@ -50,9 +49,7 @@ private:
     http::CurlRequestRunner runner_;
     const site::SiteHosts hosts_;
     site::SiteSession session_;
-    webpage::PageAutomation automation_;
-    sitelogin::BrowserProfile profile_;
-    const sitelogin::SiteLoginDeps login_;
+    BrowserLoader browser_;
     store::PlanStore store_;
     site::ListingRefresher refresher_;
     std::unique_ptr<mainwin::MainWindow> window_;

@@ -108,7 +108,7 @@ private Q_SLOTS:
                                                 refresh_target("4321", "10003")};
         QCOMPARE(targets, expected);
         // Signed in through the jar alone: the login window never opened, so no browser started.
-        QVERIFY(!program.browser().started());
+        QVERIFY(!program.browser_started());
 
         window.hide();
     }
