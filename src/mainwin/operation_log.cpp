@@ -25,7 +25,7 @@ QString to_display(const std::string& text) {
 
 } // namespace
 
-OperationLog::OperationLog(QWidget* parent) : QPlainTextEdit(parent) {
+OperationLog::OperationLog(QWidget* parent) : QPlainTextEdit(parent), painting_(viewport()) {
     setObjectName(QStringLiteral("编辑框记录"));
     setReadOnly(true);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -36,27 +36,11 @@ OperationLog::OperationLog(QWidget* parent) : QPlainTextEdit(parent) {
         colours.setColor(group, QPalette::Text, QColor(0, 255, 0));
     }
     setPalette(colours);
-    paint_pause_.setSingleShot(true);
-    paint_pause_.setInterval(kPaintIntervalMs);
-    connect(&paint_pause_, &QTimer::timeout, this, [this] {
-        // Enabling again repaints what the held lines changed.
-        if (!viewport()->updatesEnabled())
-            viewport()->setUpdatesEnabled(true);
-    });
     append_text("操作记录....\r\n");
 }
 
-void OperationLog::hold_painting() {
-    // The first line after a quiet spell shows at once; the ones close behind it wait for the
-    // end of the pause.
-    if (paint_pause_.isActive())
-        viewport()->setUpdatesEnabled(false);
-    else
-        paint_pause_.start();
-}
-
 void OperationLog::append_text(const std::string& text) {
-    hold_painting();
+    painting_.changing();
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
     setTextCursor(end);

@@ -2,8 +2,9 @@
 // The operation log `编辑框记录`: green text on black, newest line at the bottom. Lines arrive
 // with CR LF ends, as the log is written; each one shows as one line of the box.
 
+#include "mainwin/paint_pacer.h"
+
 #include <QPlainTextEdit>
-#include <QTimer>
 #include <string>
 
 namespace mainwin {
@@ -20,20 +21,14 @@ public:
     // the window for minutes.
     static constexpr int kMaxLineLength = 10'000;
 
-    // Lines that follow one another closer than this are painted together: a run sends
-    // hundreds of requests a second to a fast site, and painting the box after every line
-    // would cost more than the requests. The text itself is in the box at once.
-    static constexpr int kPaintIntervalMs = 250;
-
     // Appends `text` at the end, caret moved there first, and scrolls to it.
     void append_text(const std::string& text);
     // What the box shows, with CR LF line ends.
     std::string text() const;
 
 private:
-    void hold_painting();
-
-    QTimer paint_pause_;
+    // Lines that follow one another closely are painted together; the text is in the box at once.
+    PaintPacer painting_;
 };
 
 } // namespace mainwin

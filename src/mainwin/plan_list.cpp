@@ -21,7 +21,8 @@ QString qt_text(const std::string& text) { return QString::fromStdString(text); 
 } // namespace
 
 PlanList::PlanList(QWidget* frame, store::PlanStore& store)
-    : QObject(frame), store_(store), view_(new QTreeWidget(frame)), menu_(new QMenu(view_)) {
+    : QObject(frame), store_(store), view_(new QTreeWidget(frame)), menu_(new QMenu(view_)),
+      painting_(view_->viewport()) {
     view_->setObjectName(QStringLiteral("超级列表框1"));
     view_->setRootIsDecorated(false);
     view_->setItemsExpandable(false);
@@ -94,6 +95,7 @@ void PlanList::show_today(const std::string& nick, long long count) {
     const int rows = std::min(row_count(), static_cast<int>(names_.size()));
     for (int i = 0; i < rows; ++i) {
         if (names_[static_cast<std::size_t>(i)] == name) {
+            painting_.changing();
             row(i)->setText(kToday, QString::number(count));
             return;
         }

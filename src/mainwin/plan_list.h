@@ -2,6 +2,8 @@
 // The plan list `超级列表框1`: one row per row of table `data` (number from 1, name, refreshes
 // per day, refreshed today), a check box on each row, and its pop-up menu "右键".
 
+#include "mainwin/paint_pacer.h"
+
 #include <QObject>
 #include <functional>
 #include <string>
@@ -32,6 +34,7 @@ public:
     // Column 1 of the row; empty text for a row that does not exist.
     std::string name_at(int row) const;
     // Writes `count` into column 3 of the first row named `nick`; nothing when there is none.
+    // Counts written close behind each other are painted together.
     void show_today(const std::string& nick, long long count);
 
     void tick_all();
@@ -56,6 +59,7 @@ private:
     QTreeWidget* view_;
     QMenu* menu_;
     std::function<void()> double_click_;
+    PaintPacer painting_;
     // Column 1 of every row as the run loop reads it, several thousand times a second; the
     // rows change only in reload(), which keeps this in step.
     std::vector<std::string> names_;

@@ -28,8 +28,13 @@ StatusPanes::StatusPanes(QWidget* parent) : QWidget(parent) {
 }
 
 void StatusPanes::set_text(int pane, const QString& text) {
-    if (pane >= 0 && pane < kPaneCount)
-        panes_[static_cast<std::size_t>(pane)]->setText(text);
+    if (pane < 0 || pane >= kPaneCount)
+        return;
+    QLabel* label = panes_[static_cast<std::size_t>(pane)];
+    if (label->text() == text)
+        return;
+    painting_.changing();
+    label->setText(text);
 }
 
 QString StatusPanes::text(int pane) const {
