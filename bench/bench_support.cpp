@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -27,6 +28,61 @@ double seconds_of(clockid_t id) {
 double process_cpu_seconds() { return seconds_of(CLOCK_PROCESS_CPUTIME_ID); }
 double monotonic_seconds() { return seconds_of(CLOCK_MONOTONIC); }
 double epoch_seconds() { return seconds_of(CLOCK_REALTIME); }
+
+namespace {
+
+// The "Pss:" and "Rss:" lines of a process's smaps_rollup; false when it cannot be read.
+bool add_memory_of(int pid, ProcessTreeMemory& memory) {
+    std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    bool read = false;
+    for (std::string line; std::getline(rollup, line);) {
+        if (line.rfind("Pss:", 0) == 0) {
+            memory.pss_kb += std::atol(line.c_str() + 4);
+            read = true;
+        } else if (line.rfind("Rss:", 0) == 0) {
+            memory.rss_kb += std::atol(line.c_str() + 4);
+        }
+    }
+    return read;
+}
+
+// The parent of every process, from /proc/<pid>/stat (the field after the name in parentheses).
+std::vector<std::pair<int, int>> parents() {
+    std::vector<std::pair<int, int>> pairs;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string text;
+        std::getline(stat, text);
+        const std::size_t close = text.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream rest(text.substr(close + 1));
+        std::string state;
+        int parent = 0;
+        if (rest >> state >> parent)
+            pairs.emplace_back(std::atoi(name.c_str()), parent);
+    }
+    return pairs;
+}
+
+} // namespace
+
+ProcessTreeMemory memory_of_this_process_tree() {
+    ProcessTreeMemory memory;
+    const std::vector<std::pair<int, int>> all = parents();
+    std::vector<int> tree{static_cast<int>(::getpid())};
+    for (std::size_t i = 0; i < tree.size(); ++i)
+        for (const auto& [pid, parent] : all)
+            if (parent == tree[i])
+                tree.push_back(pid);
+    for (const int pid : tree)
+        if (add_memory_of(pid, memory))
+            ++memory.processes;
+    return memory;
+}
 
 long resident_kb() {
     std::ifstream status("/proc/self/status");

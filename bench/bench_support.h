@@ -23,6 +23,14 @@ double monotonic_seconds();
 double epoch_seconds();
 // VmRSS of this process in kilobytes; 0 when /proc cannot be read.
 long resident_kb();
+// Proportional set size (each shared page counted in part, for each process that maps it) and
+// resident size of this process and every process it started, directly or not, in kilobytes,
+// from /proc/<pid>/smaps_rollup; `processes` counts them.
+struct ProcessTreeMemory {
+    long pss_kb = 0, rss_kb = 0;
+    int processes = 0;
+};
+ProcessTreeMemory memory_of_this_process_tree();
 // Seconds since the kernel started this process (10 ms resolution).
 double seconds_since_process_start();
 

@@ -192,9 +192,7 @@ private:
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // Made before the application: the browser writes its profile until the application ends.
     QTemporaryDir home;
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     const std::string mode = argc > 1 ? argv[1] : "latency";
     const bool latency = mode == "latency";
@@ -211,8 +209,8 @@ int main(int argc, char* argv[]) {
         rows.push_back({"node to first request, " + std::to_string(plans) + (plans == 1 ? " plan" : " plans"),
                         plans == 1000 ? "<= 250 ms" : "-"});
     } else {
-        rows.push_back({"1,000 refreshes, run loop : bare libcurl", "<= 1.2"});
-        rows.push_back({"1,000 requests, request runner alone : bare libcurl", "-"});
+        rows.push_back({"1,000 refreshes, run loop : bare libcurl", "<= 1.5"});
+        rows.push_back({"1,000 requests, request runner alone : bare libcurl", "<= 1.1"});
     }
     bench::Report report;
     const auto fail_every_row = [&](const std::string& reason) {
@@ -346,11 +344,12 @@ int main(int argc, char* argv[]) {
         report.row(rows[0].figure, rows[0].target, checks,
                    bench::format("%.2f", ratio) + bench::format(" (%.2f s", bench::median(run_spans)) +
                        bench::format(" : %.2f s", bench::median(curl_spans)) + bench::format(" for %.0f GETs", gets) +
-                       bench::format(", median of %.0f)", measured_trials) + bench::verdict(ratio <= 1.2));
+                       bench::format(", median of %.0f)", measured_trials) + bench::verdict(ratio <= 1.5));
+        const double runner_ratio = bench::median(runner_ratios);
         report.row(rows[1].figure, rows[1].target, runner_checks,
-                   bench::format("%.2f", bench::median(runner_ratios)) +
-                       bench::format(" (%.2f s", bench::median(runner_spans)) +
-                       bench::format(" : %.2f s)", bench::median(curl_spans)));
+                   bench::format("%.2f", runner_ratio) + bench::format(" (%.2f s", bench::median(runner_spans)) +
+                       bench::format(" : %.2f s", bench::median(curl_spans)) +
+                       bench::format(", median of %.0f)", measured_trials) + bench::verdict(runner_ratio <= 1.1));
     }
     return report.exit_status();
 }

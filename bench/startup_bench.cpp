@@ -5,6 +5,9 @@
 //                           expose, resident memory then, and after 100,000 log lines and
 //                           100,000 fired keys
 //   startup_bench --bare    one start of a bare Qt window, the baseline
+//   startup_bench --running one start over 1,000 plans, the run loop sweeping (none due), the
+//                           login window never opened: the proportional set size of every
+//                           process of the program
 //
 // Run with QT_QPA_PLATFORM=offscreen and QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu".
 
@@ -13,11 +16,14 @@
 #include "app/program.h"
 #include "common/wait.h"
 #include "mainwin/operation_log.h"
+#include "testsupport/clocks.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWindow>
 
 #include <cstdio>
@@ -30,6 +36,7 @@ namespace {
 constexpr int kRuns = 5;
 constexpr int kLines = 100'000;
 constexpr int kKeys = 100'000;
+constexpr int kRunningPlans = 1000;
 
 // Notes the first expose of the window it watches.
 class ExposeWatch final : public QObject {
@@ -109,6 +116,38 @@ int once(const QTemporaryDir& home) {
     return 0;
 }
 
+// The program as it stands most days: a run sweeping a thousand plans, none of them due, and
+// nobody signing in from the login window, so the browser never starts.
+int running(const QTemporaryDir& home) {
+    const std::filesystem::path data = std::filesystem::path(home.path().toStdString()) / "data";
+    std::filesystem::create_directories(data);
+    if (!bench::write_plans(data / "data.db", kRunningPlans, "10001,10002,10003", "08:00,08:10,08:20,08:30,08:40,08:50"))
+        return 1;
+    const testsupport::ManualClock clock({.year = 2024, .month = 3, .day = 5, .hour = 12});
+    app::Program program(data, clock, nullptr);
+    if (!program.ready() || !wait_for_expose(program.window())) {
+        std::printf("exposed=0\n");
+        return 1;
+    }
+    const double give_up = bench::monotonic_seconds() + 60;
+    while (program.window().plan_row_count() < kRunningPlans && bench::monotonic_seconds() < give_up)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    // Measured from inside the run after it swept for a while; the run ends then.
+    engine::RunLoop& loop = program.window().run_loop();
+    bench::ProcessTreeMemory memory;
+    std::uint64_t sweeps = 0;
+    QTimer::singleShot(5000, &program.window(), [&] {
+        sweeps = loop.sweep_count();
+        memory = bench::memory_of_this_process_tree();
+        loop.stop();
+    });
+    program.window().findChild<QPushButton*>(QStringLiteral("按钮开始操作"))->click();
+    std::printf("exposed=1 plans=%d sweeps=%llu pss=%ld rss=%ld processes=%d browser=%d\n", program.window().plan_row_count(),
+                static_cast<unsigned long long>(sweeps), memory.pss_kb, memory.rss_kb, memory.processes,
+                program.browser_started() ? 1 : 0);
+    return 0;
+}
+
 // One child's numbers by name, and why it did not measure when it did not.
 struct ChildRun {
     std::map<std::string, double> values;
@@ -147,14 +186,11 @@ ChildRun run_child(const char* self, const char* flag) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    const bool is_once = argc > 1 && std::strcmp(argv[1], "--once") == 0;
-    const bool is_bare = argc > 1 && std::strcmp(argv[1], "--bare") == 0;
-    if (is_once || is_bare) {
-        // Made before the application: the browser writes its profile until the application ends.
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "--once" || mode == "--bare" || mode == "--running") {
         QTemporaryDir home;
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         QApplication app(argc, argv);
-        return is_once ? once(home) : bare();
+        return mode == "--once" ? once(home) : mode == "--bare" ? bare() : running(home);
     }
     QCoreApplication app(argc, argv);
     std::vector<double> startup, bare_startup, growth;
@@ -181,6 +217,17 @@ int main(int argc, char* argv[]) {
         rss_again = run["rss_again"] / 1024;
         lines = run["log_lines"];
     }
+    // The program's processes with a run under way and the browser never started, side by side
+    // with the starts above.
+    const ChildRun sweeping = run_child(argv[0], "--running");
+    bench::Checks running_checks;
+    running_checks.require(sweeping.failure.empty(), sweeping.failure)
+        .require(sweeping["plans"] == kRunningPlans, bench::format("the plan list shows %.0f plans", sweeping["plans"]))
+        .require(sweeping["sweeps"] >= 10, bench::format("the run swept %.0f times in 5 s", sweeping["sweeps"]))
+        .require(sweeping["processes"] >= 1 && sweeping["pss"] > 0, "no proportional set size read")
+        .require(sweeping["browser"] == 0, "the browser started");
+    const double pss_mb = sweeping["pss"] / 1024;
+
     const double s = bench::median(startup);
     const double g = bench::median(growth);
     std::fprintf(stderr, "start-up: median %.0f ms (bare Qt window %.0f ms); memory %.0f MB, then %.0f MB (log %.0f lines)\n",
@@ -193,5 +240,8 @@ int main(int argc, char* argv[]) {
                bench::format("+%.0f MB", g) + bench::format(" (%.0f MB", rss_start) +
                    bench::format(" -> %.0f MB", rss_after) + bench::format(", %.0f MB after 100,000 more lines", rss_again) +
                    bench::format("; the log holds %.0f lines)", lines) + bench::verdict(g <= 50));
+    report.row("memory, 1000 plans, running, login window never opened", "<= 80 MB", running_checks,
+               bench::format("%.0f MB", pss_mb) + bench::format(" proportional set size of %.0f process(es)", sweeping["processes"]) +
+                   bench::format(" (resident %.0f MB)", sweeping["rss"] / 1024) + bench::verdict(pss_mb <= 80));
     return report.exit_status();
 }

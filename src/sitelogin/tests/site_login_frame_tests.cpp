@@ -1,8 +1,8 @@
 // The site login window's layout under a real window manager (Xvfb and openbox of the test's
 // own): the frame exists only there, and it comes after the window's first resize.
 
-#include "http/cookie_store.h"
 #include "http/curl_request_runner.h"
+#include "http/network_thread.h"
 #include "site/hosts.h"
 #include "site/session.h"
 #include "site-sim/simulator.h"
@@ -40,7 +40,7 @@ private:
     sitesim::Simulator sim_;
     QTemporaryDir home_;
     std::unique_ptr<store::SettingsFile> settings_;
-    std::unique_ptr<http::CookieStore> jar_;
+    std::unique_ptr<http::NetworkThread> network_;
     std::unique_ptr<http::CurlRequestRunner> runner_;
     std::unique_ptr<BrowserProfile> profile_;
     site::SiteHosts hosts_;
@@ -55,15 +55,15 @@ private Q_SLOTS:
         std::filesystem::create_directories(data);
         settings_ = std::make_unique<store::SettingsFile>(data / "pz.ini");
         hosts_ = {sim_.host(), sim_.host()};
-        jar_ = std::make_unique<http::CookieStore>(data / "cookies.txt");
-        runner_ = std::make_unique<http::CurlRequestRunner>(*jar_);
-        profile_ = std::make_unique<BrowserProfile>(data / "browser", jar_.get());
+        network_ = std::make_unique<http::NetworkThread>(data / "cookies.txt");
+        runner_ = std::make_unique<http::CurlRequestRunner>(*network_);
+        profile_ = std::make_unique<BrowserProfile>(data / "browser", network_.get());
     }
 
     void cleanupTestCase() {
         profile_.reset();
         runner_.reset();
-        jar_.reset();
+        network_.reset();
     }
 
     void lays_out_from_the_framed_outer_size() {
