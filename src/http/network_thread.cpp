@@ -5,6 +5,8 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -24,6 +26,8 @@ struct NetworkThread::Impl {
     std::mutex mutex;
     std::vector<std::function<void()>> tasks;
     bool stopping = false;
+    // Wakes the thread only when curl's own wake-up cannot (no multi handle).
+    std::condition_variable work_arrived;
 
     // The network thread's own: never touched by another thread while it runs.
     CURLM* multi = nullptr;
@@ -45,6 +49,7 @@ struct NetworkThread::Impl {
             tasks.push_back(std::move(task));
         }
         curl_multi_wakeup(multi);
+        work_arrived.notify_one();
     }
 
     void run() {
@@ -74,7 +79,13 @@ struct NetworkThread::Impl {
             if (stop)
                 break;
             // Work handed over from here on wakes the poll, however early it comes.
-            curl_multi_poll(multi, nullptr, 0, kIdleSleepMs, nullptr);
+            if (curl_multi_poll(multi, nullptr, 0, kIdleSleepMs, nullptr) != CURLM_OK) {
+                // No multi handle (curl could not make one): requests end at once with nothing
+                // received, and the thread sleeps until work comes.
+                std::unique_lock lock(mutex);
+                work_arrived.wait_for(lock, std::chrono::milliseconds(kIdleSleepMs),
+                                      [this] { return !tasks.empty() || stopping; });
+            }
         }
         drop_running_transfers();
         jar.save_if_changed();
@@ -177,6 +188,7 @@ NetworkThread::~NetworkThread() {
         impl_->stopping = true;
     }
     curl_multi_wakeup(impl_->multi);
+    impl_->work_arrived.notify_one();
     impl_->thread.join();
     curl_multi_cleanup(impl_->multi);
 }
