@@ -25,7 +25,7 @@ QString to_display(const std::string& text) {
 
 } // namespace
 
-OperationLog::OperationLog(QWidget* parent) : QPlainTextEdit(parent), painting_(viewport()) {
+OperationLog::OperationLog(QWidget* parent) : QPlainTextEdit(parent), painting_(this) {
     setObjectName(QStringLiteral("编辑框记录"));
     setReadOnly(true);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -27,7 +27,8 @@ public:
     std::string text() const;
 
 private:
-    // Lines that follow one another closely are painted together; the text is in the box at once.
+    // Lines that follow one another closely are painted together, the scroll bar too (each line
+    // moves it); the text is in the box at once.
     PaintPacer painting_;
 };
 
