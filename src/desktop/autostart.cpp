@@ -1,11 +1,11 @@
 #include "desktop/autostart.h"
 
 #include "common/application.h"
+#include "common/atomic_file.h"
 #include "desktop/run_settings.h"
 #include "store/settings_keys.h"
 
 #include <QCoreApplication>
-#include <QSaveFile>
 #include <QString>
 
 #include <cstdlib>
@@ -113,12 +113,8 @@ bool AutostartEntry::apply(bool on) const {
     if (present == wanted)
         return true;
     std::filesystem::create_directories(file_.parent_path(), ec);
-    // Written beside and renamed over: a session starting meanwhile reads a whole entry.
-    QSaveFile out(QString::fromStdString(file_.string()));
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    out.write(wanted.data(), static_cast<qint64>(wanted.size()));
-    return out.commit();
+    // A session starting meanwhile reads a whole entry.
+    return common::save_file_atomically(file_, wanted, 0644);
 }
 
 bool bring_autostart_in_line(const store::SettingsFile& settings, const AutostartEntry& entry) {
